@@ -1,0 +1,23 @@
+// The call log "RingLog.txt": one line per detected call.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace telvane {
+
+// One log line without its line end: the previous answered poll time, the
+// ring time and the caller's number, separated by commas, nothing quoted.
+std::string RingLogLine(const std::string& lastPollTime, const std::string& ringTime,
+                        const std::string& callerNumber);
+
+// Appends one line, ended by CR LF, to the log file. A Ctrl-Z (byte 26)
+// within the file's last 128 bytes is cut off first, with everything after
+// it. The file is created when missing and closed again before returning.
+// displayName (Shift_JIS) names the file in the error, an EMonitorError,
+// raised when the file cannot be opened, locked, cut or written.
+void AppendRingLog(const std::filesystem::path& file, const std::string& displayName,
+                   const std::string& lastPollTime, const std::string& ringTime,
+                   const std::string& callerNumber);
+
+} // namespace telvane

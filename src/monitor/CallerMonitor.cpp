@@ -1,0 +1,244 @@
+#include "monitor/CallerMonitor.h"
+
+#include "monitor/CallLog.h"
+#include "monitor/CallerNumber.h"
+#include "monitor/MonitorError.h"
+#include "monitor/PollInterval.h"
+#include "monitor/PortText.h"
+#include "monitor/Settings.h"
+#include "monitor/ShowAllReport.h"
+#include "monitor/Texts.h"
+
+#include <algorithm>
+#include <exception>
+#include <vector>
+
+namespace telvane {
+
+bool Standby = false;
+
+TCallerMonitor::TCallerMonitor(const TMonitorEnvironment& environment)
+    : Env(environment), Reader(Current, [this] {
+          // The reply is complete: evaluate it shortly instead of waiting for
+          // the rest of the reply deadline.
+          Env.Timer1.SetEnabled(false);
+          Env.Timer1.SetInterval(kAfterEndLineMs);
+          Env.Timer1.SetEnabled(true);
+      }) {}
+
+void TCallerMonitor::MiniMain() {
+    Standby = true;
+}
+
+void TCallerMonitor::RestMain() {
+    Standby = false;
+}
+
+void TCallerMonitor::WaitButtonClick() {
+    Env.View.MinimizeApplication();
+}
+
+void TCallerMonitor::AllFormCreated() {
+    Env.View.SetLogRingHint(std::string(texts::kHintBefore) + Env.Location.FolderText() +
+                            texts::kRingLogFileName + texts::kHintAfter);
+    Standby = false;
+
+    TStoredSettings stored;
+    stored.Port = Env.View.PortText();
+    stored.Interval = Env.View.IntervalText();
+    stored.DateTime = RingTime;
+    stored.LastDateTime = LastPollTime;
+    stored.LogRing = Env.View.LogRingChecked();
+    stored.Magic = Previous;
+    stored.Dream = Standby;
+    LoadSettings(Env.Settings, stored);
+    Env.View.SetPortText(stored.Port);
+    Env.View.SetIntervalText(stored.Interval);
+    RingTime = stored.DateTime;
+    LastPollTime = stored.LastDateTime;
+    Env.View.SetLogRingChecked(stored.LogRing);
+    Previous = stored.Magic;
+    Standby = stored.Dream;
+
+    // The keyword lines of the current snapshot start as the stored ones, so
+    // that a first query without reply changes nothing but the status. A call
+    // that came in while the program was not running still changes slot 10
+    // with the first answered query.
+    for (std::size_t slot = 1; slot < kSlotCount; ++slot) {
+        Current[slot] = Previous[slot];
+    }
+
+    FirstTick = true;
+    Check();
+}
+
+void TCallerMonitor::FormClose() {
+    TStoredSettings stored;
+    stored.Port = Env.View.PortText();
+    stored.Interval = Env.View.IntervalText();
+    stored.DateTime = RingTime;
+    stored.LastDateTime = LastPollTime;
+    stored.LogRing = Env.View.LogRingChecked();
+    stored.Magic = Previous;
+    stored.Dream = Standby;
+    SaveSettings(Env.Settings, stored);
+}
+
+void TCallerMonitor::Check() {
+    // Bytes of an earlier reply still waiting belong before this query.
+    DrainReceived();
+    Env.Timer1.SetEnabled(false);
+    CheckPending = false;
+
+    const std::string portText = Env.View.PortText();
+    if (portText.empty()) {
+        Env.View.SetNumberCaption(texts::kNumberNoPort);
+        Env.View.SetStatusCaption(texts::kStatusNoPort);
+        return;
+    }
+
+    Current[0].clear();
+    Env.View.SetNumberCaption("?");
+    Env.View.SetStatusCaption(texts::kStatusQuerying);
+    QueryTime = Env.Clock.Now();
+
+    const std::uint8_t port = PortNumberFromText(portText);
+    try {
+        Env.Comm1.SetPort(port);
+        Env.Comm1.Open();
+        Env.Comm1.WriteString(std::string(kQueryCommand));
+    } catch (const std::exception&) {
+        // A port that cannot be opened or written shows up 5 s later as
+        // "検出不可": the reply deadline passes without an identity line.
+    }
+
+    Env.Timer1.SetInterval(kReplyDeadlineMs);
+    Env.Timer1.SetEnabled(true);
+}
+
+void TCallerMonitor::AddLine(const std::string& line) {
+    Reader.AddLine(line);
+}
+
+void TCallerMonitor::AddChar(char byte) {
+    Reader.AddChar(byte);
+}
+
+void TCallerMonitor::Comm1CommReceive(std::uint16_t size) {
+    std::vector<char> buffer(size);
+    const std::size_t got = Env.Comm1.Read(buffer.data(), buffer.size());
+    if (got > 0 && Received.Push(buffer.data(), std::min(got, buffer.size()))) {
+        Env.Wakeup.PostReceived();
+    }
+}
+
+void TCallerMonitor::DrainReceived() {
+    for (const char byte : Received.TakeAll()) {
+        AddChar(byte);
+    }
+}
+
+void TCallerMonitor::CheckButtonClick() {
+    Check();
+}
+
+void TCallerMonitor::ShowButtonClick() {
+    ShowAllRequested = true;
+    Check();
+}
+
+void TCallerMonitor::Timer1Timer() {
+    Env.Timer1.SetEnabled(false);
+    if (CheckPending) {
+        Check();
+        return;
+    }
+    ResultPhase();
+}
+
+void TCallerMonitor::ResultPhase() {
+    if (FirstTick) {
+        FirstTick = false;
+        Env.View.SetStandbyHandlers([this] { MiniMain(); }, [this] { RestMain(); });
+        if (Standby) {
+            Env.View.MinimizeApplication();
+        }
+    }
+
+    // Once the port is closed no notification runs any more; every line that
+    // came before the close is fed here, before the snapshots are compared.
+    Env.Comm1.Close();
+    DrainReceived();
+    // An end line fed just now must not re-arm the timer during this phase.
+    Env.Timer1.SetEnabled(false);
+
+    const bool callingPartyChanged = Current[kCallingPartySlot] != Previous[kCallingPartySlot];
+    bool lineChanged = false;
+    for (std::size_t slot = 0; slot < kSlotCount; ++slot) {
+        if (Current[slot] != Previous[slot]) {
+            lineChanged = true;
+            // An empty identity line never replaces the stored one.
+            if (slot != 0 || !Current[0].empty()) {
+                Previous[slot] = Current[slot];
+            }
+        }
+    }
+
+    const std::string pollTimeBefore = LastPollTime;
+    if (Current[0].empty()) {
+        Env.View.SetStatusCaption(texts::kStatusCannotDetect);
+    } else if (lineChanged) {
+        LastPollTime = QueryTime;
+        Env.View.SetStatusCaption(texts::kStatusActivity);
+    } else {
+        LastPollTime = QueryTime;
+        Env.View.SetStatusCaption("");
+        if (ShowAllRequested) {
+            ShowAllRequested = false;
+            Env.View.ShowMessage(ShowAllReport(QueryTime, RingTime, Previous));
+        }
+    }
+
+    if (callingPartyChanged) {
+        Env.View.SetStatusCaption(texts::kStatusNumberChanged);
+        RingTime = QueryTime;
+        Env.View.RestoreApplication();
+    }
+
+    CallerNumber = ExtractCallerNumber(Previous[kCallingPartySlot]);
+
+    if (callingPartyChanged && Env.View.LogRingChecked()) {
+        WriteRingLog(pollTimeBefore);
+    }
+
+    Env.View.SetNumberCaption(CallerNumber);
+    Env.View.SetTimeCaption(RingTime);
+    CheckPending = true;
+    ArmPollInterval();
+}
+
+void TCallerMonitor::WriteRingLog(const std::string& lastPollTime) {
+    const std::string displayName = Env.Location.FolderText() + texts::kRingLogFileName;
+    try {
+        AppendRingLog(Env.Location.Folder() / texts::kRingLogFileName, displayName, lastPollTime,
+                      RingTime, CallerNumber);
+    } catch (const std::exception& error) {
+        // A log that cannot be written must not stop the monitor: the user
+        // is told, and the cycle goes on so that later calls are still seen.
+        Env.View.ShowError(ErrorReportText(error.what()));
+    }
+}
+
+void TCallerMonitor::ArmPollInterval() {
+    const std::string intervalText = Env.View.IntervalText();
+    auto factor = IntervalUnitFactor(intervalText);
+    if (!factor) {
+        Env.View.ShowMessage(texts::kIllegalInterval + intervalText);
+        factor = 60000;
+    }
+    const std::uint32_t interval = PollIntervalMs(intervalText, *factor);
+    Env.Timer1.SetInterval(interval);
+    Env.Timer1.SetEnabled(true);
+}
+
+} // namespace telvane

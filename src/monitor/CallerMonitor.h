@@ -1,0 +1,107 @@
+// The caller monitor: the logic of the main window without its toolkit.
+//
+// A query opens the port, sends the adapter's diagnosis command and lets the
+// reply reader fill Current; the next tick of Timer1 (the result phase)
+// closes the port, compares Current with Previous, shows the status, detects
+// a new caller from a change of the calling-party line, writes the call log
+// and arms Timer1 with the poll interval, whose tick starts the next query.
+//
+// Every method runs on the window thread except Comm1CommReceive, which the
+// port calls on its watch thread; it only reads the waiting bytes and queues
+// them, and DrainReceived feeds them to the reply reader on the window thread.
+#pragma once
+
+#include "monitor/Clock.h"
+#include "monitor/Port.h"
+#include "monitor/ProgramLocation.h"
+#include "monitor/ReceiveQueue.h"
+#include "monitor/ReceiveWakeup.h"
+#include "monitor/ReplyReader.h"
+#include "monitor/SettingsStore.h"
+#include "monitor/Snapshot.h"
+#include "monitor/Timer.h"
+#include "monitor/View.h"
+
+#include <cstdint>
+#include <string>
+
+namespace telvane {
+
+// The application is minimised (standby). One flag for the whole program.
+extern bool Standby;
+
+// The services the monitor talks to. All must outlive the monitor.
+struct TMonitorEnvironment {
+    IView& View;
+    ITimer& Timer1;
+    IPort& Comm1;
+    IClock& Clock;
+    IProgramLocation& Location;
+    ISettingsStore& Settings;
+    IReceiveWakeup& Wakeup;
+};
+
+class TCallerMonitor {
+public:
+    static constexpr std::uint32_t kReplyDeadlineMs = 5000;
+    static constexpr std::uint32_t kAfterEndLineMs = 100;
+
+    explicit TCallerMonitor(const TMonitorEnvironment& environment);
+
+    TCallerMonitor(const TCallerMonitor&) = delete;
+    TCallerMonitor& operator=(const TCallerMonitor&) = delete;
+
+    // Standby hooks, installed by the first result phase.
+    void MiniMain();
+    void RestMain();
+    // Loads the settings and starts the first query. Errors of that query
+    // escape to the caller's error report, as from any handler.
+    void AllFormCreated();
+    // Starts one query now; safe in any state, it restarts the cycle.
+    void Check();
+    void AddLine(const std::string& line);
+    void AddChar(char byte);
+    // The port's receive notification (watch thread): reads the waiting
+    // bytes and hands them to the window thread.
+    void Comm1CommReceive(std::uint16_t size);
+    // Window thread: feeds every byte handed over so far to the reply reader.
+    void DrainReceived();
+    void Timer1Timer();
+    void CheckButtonClick();
+    void ShowButtonClick();
+    void WaitButtonClick();
+    // Saves the settings and the last evaluated snapshot.
+    void FormClose();
+
+    // State, readable for the window and for tests.
+    const std::string& LineBuffer() const { return Reader.LineBuffer(); }
+    const TSnapshot& CurrentSnapshot() const { return Current; }
+    const TSnapshot& PreviousSnapshot() const { return Previous; }
+    bool IsCheckPending() const { return CheckPending; }
+    bool IsShowAllRequested() const { return ShowAllRequested; }
+    bool IsFirstTick() const { return FirstTick; }
+    const std::string& GetQueryTime() const { return QueryTime; }
+    const std::string& GetRingTime() const { return RingTime; }
+    const std::string& GetLastPollTime() const { return LastPollTime; }
+    const std::string& GetCallerNumber() const { return CallerNumber; }
+
+private:
+    void ResultPhase();
+    void WriteRingLog(const std::string& lastPollTime);
+    void ArmPollInterval();
+
+    TMonitorEnvironment Env;
+    TSnapshot Current;
+    TSnapshot Previous;
+    TReplyReader Reader;
+    TReceiveQueue Received;
+    bool CheckPending = false;
+    bool ShowAllRequested = false;
+    std::string QueryTime;
+    std::string RingTime;
+    std::string LastPollTime;
+    std::string CallerNumber;
+    bool FirstTick = false;
+};
+
+} // namespace telvane

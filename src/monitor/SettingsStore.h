@@ -1,0 +1,26 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace telvane {
+
+// A per-user store of named values under a key path. Texts are Shift_JIS
+// byte strings on this side of the interface.
+class ISettingsStore {
+public:
+    virtual ~ISettingsStore() = default;
+    // Opens the key; with create, also creates it and its parents. Returns
+    // whether the key is open.
+    virtual bool OpenKey(const std::string& path, bool create) = 0;
+    virtual bool ValueExists(const std::string& name) const = 0;
+    // A value stored in a kind that cannot be used reads as nullopt.
+    virtual std::optional<std::string> ReadText(const std::string& name) const = 0;
+    virtual std::optional<bool> ReadFlag(const std::string& name) const = 0;
+    virtual void WriteText(const std::string& name, const std::string& text) = 0;
+    virtual void WriteFlag(const std::string& name, bool flag) = 0;
+    // Closes the key, keeping what was written.
+    virtual void CloseKey() = 0;
+};
+
+} // namespace telvane

@@ -1,0 +1,96 @@
+// The call log on real files.
+#include "monitor/CallLog.h"
+#include "monitor/MonitorError.h"
+#include "monitor/Texts.h"
+
+#include "TempFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace telvane {
+namespace {
+
+using testing::ReadFile;
+using testing::TTempFolder;
+using testing::WriteFile;
+
+class CallLog : public ::testing::Test {
+protected:
+    void Append(const std::string& poll, const std::string& ring, const std::string& number) {
+        AppendRingLog(File, "RingLog.txt", poll, ring, number);
+    }
+
+    TTempFolder Folder;
+    std::filesystem::path File = Folder.Path() / "RingLog.txt";
+};
+
+TEST_F(CallLog, FirstLineCreatesTheFileAndLaterLinesAppend) {
+    Append("", "2026/03/01 09:00:00", texts::kNoNumberInformation);
+    Append("2026/03/01 09:00:00", "2026/03/01 09:05:00", "0123456789");
+    Append("2026/03/01 09:05:00", "2026/03/01 09:10:00", "");
+    Append("2026/03/01 09:10:00", "2026/03/01 09:15:00", "012,345");
+    EXPECT_EQ(ReadFile(File), std::string(",2026/03/01 09:00:00,") + texts::kNoNumberInformation +
+                                  "\r\n"
+                                  "2026/03/01 09:00:00,2026/03/01 09:05:00,0123456789\r\n"
+                                  "2026/03/01 09:05:00,2026/03/01 09:10:00,\r\n"
+                                  "2026/03/01 09:10:00,2026/03/01 09:15:00,012,345\r\n");
+}
+
+TEST_F(CallLog, CtrlZInTheLastBytesIsCutOffWithWhatFollows) {
+    WriteFile(File, "old line\r\n\x1A junk\x1A");
+    Append("a", "b", "c");
+    EXPECT_EQ(ReadFile(File), "old line\r\na,b,c\r\n");
+}
+
+TEST_F(CallLog, CtrlZAtExactly128BytesFromTheEndIsCut) {
+    WriteFile(File, "head\x1A" + std::string(127, 'x'));
+    Append("a", "b", "c");
+    EXPECT_EQ(ReadFile(File), "heada,b,c\r\n");
+}
+
+TEST_F(CallLog, CtrlZFurtherBackStays) {
+    const std::string old = "head\x1A" + std::string(128, 'x');
+    WriteFile(File, old);
+    Append("a", "b", "c");
+    EXPECT_EQ(ReadFile(File), old + "a,b,c\r\n");
+}
+
+TEST_F(CallLog, LastLineWithoutLineEndIsJoined) {
+    WriteFile(File, "no end");
+    Append("a", "b", "c");
+    EXPECT_EQ(ReadFile(File), "no enda,b,c\r\n");
+}
+
+TEST_F(CallLog, FailuresRaiseAnErrorNamingTheFileAndKeepTheFileIntact) {
+    // A folder where the file should be.
+    std::filesystem::create_directory(File);
+    try {
+        Append("a", "b", "c");
+        ADD_FAILURE() << "no error";
+    } catch (const EMonitorError& error) {
+        const std::string message = error.what();
+        EXPECT_EQ(message.rfind(texts::kRingLogBefore + std::string("RingLog.txt"), 0), 0u);
+        EXPECT_NE(message.find("directory"), std::string::npos);
+    }
+    std::filesystem::remove(File);
+
+    // Another writer holds the file.
+    WriteFile(File, "kept\r\n");
+    const int holder = ::open(File.c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+    EXPECT_THROW(Append("a", "b", "c"), EMonitorError);
+    ::close(holder);
+    EXPECT_EQ(ReadFile(File), "kept\r\n");
+
+    // The folder has gone.
+    EXPECT_THROW(AppendRingLog(Folder.Path() / "gone" / "RingLog.txt", "x", "a", "b", "c"),
+                 EMonitorError);
+}
+
+} // namespace
+} // namespace telvane

@@ -1,0 +1,40 @@
+// A fresh folder under the system's temporary folder, removed afterwards.
+#pragma once
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+namespace telvane::testing {
+
+class TTempFolder {
+public:
+    TTempFolder() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "telvane-XXXXXX").string();
+        Path_ = ::mkdtemp(pattern.data());
+    }
+    ~TTempFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(Path_, ignored);
+    }
+    TTempFolder(const TTempFolder&) = delete;
+    TTempFolder& operator=(const TTempFolder&) = delete;
+
+    const std::filesystem::path& Path() const { return Path_; }
+
+private:
+    std::filesystem::path Path_;
+};
+
+inline std::string ReadFile(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+inline void WriteFile(const std::filesystem::path& file, const std::string& bytes) {
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+} // namespace telvane::testing
