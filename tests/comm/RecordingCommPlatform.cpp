@@ -1,0 +1,348 @@
+#include "RecordingCommPlatform.h"
+
+#include <algorithm>
+#include <cstring>
+#include <sstream>
+
+namespace {
+thread_local TCommLastError LastError;
+
+std::string Hex(uint32_t Value) {
+    std::ostringstream out;
+    out << "0x" << std::hex << Value;
+    return out.str();
+}
+} // namespace
+
+void TRecordingCommPlatform::Record(const std::string& Text) {
+    FCalls.emplace_back(std::this_thread::get_id(), Text);
+}
+
+bool TRecordingCommPlatform::Fail(TCommErrorKind Kind) {
+    LastError = TCommLastError{Kind, 0, "scripted failure"};
+    return false;
+}
+
+void TRecordingCommPlatform::FailCreateEvent(int Number) {
+    std::lock_guard<std::mutex> lock(FLock);
+    FFailEventNumber = Number;
+}
+
+void TRecordingCommPlatform::FailCreateFile() {
+    std::lock_guard<std::mutex> lock(FLock);
+    FFailCreateFile = true;
+}
+
+void TRecordingCommPlatform::SetDriverDcb(const TCommDcb& Dcb) {
+    std::lock_guard<std::mutex> lock(FLock);
+    FDcb = Dcb;
+}
+
+void TRecordingCommPlatform::SetOutQueueCounts(std::vector<uint32_t> Counts) {
+    std::lock_guard<std::mutex> lock(FLock);
+    FOutQueueCounts = std::move(Counts);
+}
+
+void TRecordingCommPlatform::SetErrorFlags(uint32_t Flags) {
+    std::lock_guard<std::mutex> lock(FLock);
+    FErrorFlags = Flags;
+}
+
+void TRecordingCommPlatform::SetModemStatus(uint32_t Status) {
+    std::lock_guard<std::mutex> lock(FLock);
+    FModemStatus = Status;
+}
+
+void TRecordingCommPlatform::ScriptWrite(const TTransferScript& Script) {
+    std::lock_guard<std::mutex> lock(FLock);
+    FWriteScript = Script;
+}
+
+void TRecordingCommPlatform::ScriptRead(const TTransferScript& Script,
+                                        const std::string& Incoming) {
+    std::lock_guard<std::mutex> lock(FLock);
+    FReadScript = Script;
+    FIncoming = Incoming;
+}
+
+void TRecordingCommPlatform::InjectEvent(const TEvent& Event) {
+    std::lock_guard<std::mutex> lock(FLock);
+    FEvents.push_back(Event);
+    FChanged.notify_all();
+}
+
+std::vector<std::string> TRecordingCommPlatform::CallsOn(std::thread::id Thread) const {
+    std::lock_guard<std::mutex> lock(FLock);
+    std::vector<std::string> calls;
+    for (const auto& call : FCalls)
+        if (call.first == Thread)
+            calls.push_back(call.second);
+    return calls;
+}
+
+std::vector<std::string> TRecordingCommPlatform::CallsNotOn(std::thread::id Thread) const {
+    std::lock_guard<std::mutex> lock(FLock);
+    std::vector<std::string> calls;
+    for (const auto& call : FCalls)
+        if (call.first != Thread)
+            calls.push_back(call.second);
+    return calls;
+}
+
+void TRecordingCommPlatform::ForgetCalls() {
+    std::lock_guard<std::mutex> lock(FLock);
+    FCalls.clear();
+}
+
+TCommDcb TRecordingCommPlatform::DriverDcb() const {
+    std::lock_guard<std::mutex> lock(FLock);
+    return FDcb;
+}
+
+std::vector<TCommDcb> TRecordingCommPlatform::StatesSet() const {
+    std::lock_guard<std::mutex> lock(FLock);
+    return FStatesSet;
+}
+
+std::string TRecordingCommPlatform::Written() const {
+    std::lock_guard<std::mutex> lock(FLock);
+    return FWritten;
+}
+
+void TRecordingCommPlatform::WaitUntilIdle() {
+    std::unique_lock<std::mutex> lock(FLock);
+    FChanged.wait(lock, [this] { return FWaiting && FEvents.empty(); });
+}
+
+TCommHandle TRecordingCommPlatform::CreateEventA() {
+    std::lock_guard<std::mutex> lock(FLock);
+    Record("CreateEventA");
+    if (++FEventsCreated == FFailEventNumber) {
+        Fail(TCommErrorKind::OutOfResources);
+        return CommInvalidHandle;
+    }
+    return FNextEvent++;
+}
+
+TCommHandle TRecordingCommPlatform::CreateFileA(const std::string& Name) {
+    std::lock_guard<std::mutex> lock(FLock);
+    Record("CreateFileA " + Name);
+    if (FFailCreateFile) {
+        Fail(TCommErrorKind::NotFound);
+        return CommInvalidHandle;
+    }
+    FPort = FNextPort++;
+    FMask = 0;
+    return FPort;
+}
+
+bool TRecordingCommPlatform::CloseHandle(TCommHandle Handle) {
+    std::lock_guard<std::mutex> lock(FLock);
+    Record("CloseHandle " + std::to_string(Handle));
+    if (Handle == FPort) {
+        FPort = CommInvalidHandle;
+        FChanged.notify_all();
+    }
+    return true;
+}
+
+bool TRecordingCommPlatform::SetupComm(TCommHandle Port, uint32_t InQueue, uint32_t OutQueue) {
+    std::lock_guard<std::mutex> lock(FLock);
+    Record("SetupComm " + std::to_string(Port) + " " + std::to_string(InQueue) + " " +
+           std::to_string(OutQueue));
+    return IsOpenPort(Port) || Fail(TCommErrorKind::InvalidHandle);
+}
+
+bool TRecordingCommPlatform::PurgeComm(TCommHandle Port, uint32_t Flags) {
+    std::lock_guard<std::mutex> lock(FLock);
+    Record("PurgeComm " + std::to_string(Port) + " " + Hex(Flags));
+    return IsOpenPort(Port) || Fail(TCommErrorKind::InvalidHandle);
+}
+
+bool TRecordingCommPlatform::SetCommTimeouts(TCommHandle Port, const TCommTimeouts& Timeouts) {
+    std::lock_guard<std::mutex> lock(FLock);
+    Record("SetCommTimeouts " + std::to_string(Port) + " " +
+           std::to_string(Timeouts.ReadIntervalTimeout) + " " +
+           std::to_string(Timeouts.ReadTotalTimeoutMultiplier) + " " +
+           std::to_string(Timeouts.ReadTotalTimeoutConstant) + " " +
+           std::to_string(Timeouts.WriteTotalTimeoutMultiplier) + " " +
+           std::to_string(Timeouts.WriteTotalTimeoutConstant));
+    return IsOpenPort(Port) || Fail(TCommErrorKind::InvalidHandle);
+}
+
+bool TRecordingCommPlatform::GetCommState(TCommHandle Port, TCommDcb& Dcb) {
+    std::lock_guard<std::mutex> lock(FLock);
+    Record("GetCommState " + std::to_string(Port));
+    if (!IsOpenPort(Port))
+        return Fail(TCommErrorKind::InvalidHandle);
+    Dcb = FDcb;
+    return true;
+}
+
+bool TRecordingCommPlatform::SetCommState(TCommHandle Port, const TCommDcb& Dcb) {
+    std::lock_guard<std::mutex> lock(FLock);
+    Record("SetCommState " + std::to_string(Port));
+    if (!IsOpenPort(Port))
+        return Fail(TCommErrorKind::InvalidHandle);
+    FDcb = Dcb;
+    FStatesSet.push_back(Dcb);
+    return true;
+}
+
+bool TRecordingCommPlatform::GetCommMask(TCommHandle Port, uint32_t& Mask) {
+    std::lock_guard<std::mutex> lock(FLock);
+    Record("GetCommMask " + std::to_string(Port));
+    if (!IsOpenPort(Port))
+        return Fail(TCommErrorKind::InvalidHandle);
+    Mask = FMask;
+    return true;
+}
+
+bool TRecordingCommPlatform::SetCommMask(TCommHandle Port, uint32_t Mask) {
+    std::lock_guard<std::mutex> lock(FLock);
+    Record("SetCommMask " + std::to_string(Port) + " " + Hex(Mask));
+    if (!IsOpenPort(Port))
+        return Fail(TCommErrorKind::InvalidHandle);
+    FMask = Mask;
+    ++FMaskSerial;
+    FChanged.notify_all();
+    return true;
+}
+
+bool TRecordingCommPlatform::WaitCommEvent(TCommHandle Port, uint32_t& EventWord) {
+    std::unique_lock<std::mutex> lock(FLock);
+    Record("WaitCommEvent " + std::to_string(Port));
+    EventWord = 0;
+    if (!IsOpenPort(Port))
+        return Fail(TCommErrorKind::InvalidHandle);
+    const uint64_t serial = FMaskSerial;
+    FWaiting = true;
+    FChanged.notify_all();
+    FChanged.wait(lock,
+                  [&] { return !FEvents.empty() || FMaskSerial != serial || !IsOpenPort(Port); });
+    FWaiting = false;
+    if (!IsOpenPort(Port))
+        return Fail(TCommErrorKind::InvalidHandle);
+    if (FMaskSerial != serial)
+        return true; // the mask changed: the word 0
+    const TEvent event = FEvents.front();
+    FEvents.pop_front();
+    FInQueue = event.InQueue;
+    FOutQueueCounts = {event.OutQueue};
+    if (event.Fails)
+        return Fail(TCommErrorKind::DeviceGone);
+    EventWord = event.Word;
+    return true;
+}
+
+bool TRecordingCommPlatform::ClearCommError(TCommHandle Port, uint32_t& Errors, TCommStat& Stat) {
+    std::lock_guard<std::mutex> lock(FLock);
+    Record("ClearCommError " + std::to_string(Port));
+    if (!IsOpenPort(Port))
+        return Fail(TCommErrorKind::InvalidHandle);
+    Errors = FErrorFlags;
+    FErrorFlags = 0;
+    uint32_t outQueue = 0;
+    if (!FOutQueueCounts.empty()) {
+        outQueue = FOutQueueCounts.front();
+        if (FOutQueueCounts.size() > 1)
+            FOutQueueCounts.erase(FOutQueueCounts.begin());
+    }
+    Stat = TCommStat{0, FInQueue, outQueue};
+    return true;
+}
+
+bool TRecordingCommPlatform::GetCommModemStatus(TCommHandle Port, uint32_t& Status) {
+    std::lock_guard<std::mutex> lock(FLock);
+    Record("GetCommModemStatus " + std::to_string(Port));
+    if (!IsOpenPort(Port))
+        return Fail(TCommErrorKind::InvalidHandle);
+    Status = FModemStatus;
+    return true;
+}
+
+bool TRecordingCommPlatform::EscapeCommFunction(TCommHandle Port, uint32_t Function) {
+    std::lock_guard<std::mutex> lock(FLock);
+    Record("EscapeCommFunction " + std::to_string(Port) + " " + std::to_string(Function));
+    return IsOpenPort(Port) || Fail(TCommErrorKind::InvalidHandle);
+}
+
+uint32_t TRecordingCommPlatform::Move(TPending& Transfer, const TTransferScript& Script) {
+    const uint32_t count = std::min(Transfer.Count, Script.Limit);
+    if (Transfer.IsRead) {
+        const uint32_t available =
+            std::min<uint32_t>(count, static_cast<uint32_t>(FIncoming.size()));
+        std::memcpy(Transfer.ReadBuffer, FIncoming.data(), available);
+        FIncoming.erase(0, available);
+        return available;
+    }
+    FWritten.append(static_cast<const char*>(Transfer.WriteBuffer), count);
+    return count;
+}
+
+bool TRecordingCommPlatform::ReadFile(TCommHandle Port, void* Buffer, uint32_t Count,
+                                      uint32_t& Transferred, TCommOverlapped& Overlapped) {
+    std::lock_guard<std::mutex> lock(FLock);
+    Record("ReadFile " + std::to_string(Port) + " " + std::to_string(Count) + " " +
+           std::to_string(Overlapped.hEvent));
+    Transferred = 0;
+    if (!IsOpenPort(Port))
+        return Fail(TCommErrorKind::InvalidHandle);
+    FReadEvent = Overlapped.hEvent;
+    FPendingRead = TPending{true, Buffer, nullptr, Count, FReadScript.IncompleteWaits};
+    switch (FReadScript.Start) {
+    case TTransferScript::Refused:
+        FErrorFlags |= FReadScript.ErrorFlags;
+        return Fail(TCommErrorKind::DeviceGone);
+    case TTransferScript::Pending:
+        return Fail(TCommErrorKind::IoPending);
+    default:
+        Transferred = Move(FPendingRead, FReadScript);
+        return true;
+    }
+}
+
+bool TRecordingCommPlatform::WriteFile(TCommHandle Port, const void* Buffer, uint32_t Count,
+                                       uint32_t& Transferred, TCommOverlapped& Overlapped) {
+    std::lock_guard<std::mutex> lock(FLock);
+    Record("WriteFile " + std::to_string(Port) + " " + std::to_string(Count) + " " +
+           std::to_string(Overlapped.hEvent));
+    Transferred = 0;
+    if (!IsOpenPort(Port))
+        return Fail(TCommErrorKind::InvalidHandle);
+    FPendingWrite = TPending{false, nullptr, Buffer, Count, FWriteScript.IncompleteWaits};
+    switch (FWriteScript.Start) {
+    case TTransferScript::Refused:
+        FErrorFlags |= FWriteScript.ErrorFlags;
+        return Fail(TCommErrorKind::DeviceGone);
+    case TTransferScript::Pending:
+        return Fail(TCommErrorKind::IoPending);
+    default:
+        Transferred = Move(FPendingWrite, FWriteScript);
+        return true;
+    }
+}
+
+bool TRecordingCommPlatform::GetOverlappedResult(TCommHandle Port, TCommOverlapped& Overlapped,
+                                                 uint32_t& Transferred, bool Wait) {
+    std::lock_guard<std::mutex> lock(FLock);
+    Record("GetOverlappedResult " + std::to_string(Port) + " " + std::to_string(Overlapped.hEvent) +
+           (Wait ? " wait" : ""));
+    const bool isRead = Overlapped.hEvent == FReadEvent;
+    TPending& transfer = isRead ? FPendingRead : FPendingWrite;
+    const TTransferScript& script = isRead ? FReadScript : FWriteScript;
+    Transferred = 0;
+    if (transfer.IncompleteLeft > 0) {
+        --transfer.IncompleteLeft;
+        return Fail(TCommErrorKind::IoIncomplete);
+    }
+    Transferred = Move(transfer, script);
+    if (!script.WaitFails)
+        return true;
+    FErrorFlags |= script.ErrorFlags;
+    return Fail(TCommErrorKind::OperationAborted);
+}
+
+TCommLastError TRecordingCommPlatform::GetLastError() {
+    return LastError;
+}
