@@ -1,0 +1,120 @@
+#include "ui/widgets/AboutDialog.h"
+
+#include "ui/widgets/ProgramIcon.h"
+#include "ui_AboutDialog.h"
+
+#include "telvane_version.h"
+
+#include <QFont>
+#include <QKeyEvent>
+#include <QKeySequence>
+#include <QLabel>
+#include <QList>
+#include <QMargins>
+#include <QScreen>
+#include <QStringList>
+#include <QWindow>
+
+#include <algorithm>
+
+namespace telvane {
+
+namespace {
+
+// A title bar with the system menu and a close button only: no minimise or
+// maximise button, so the system menu offers no more than Move and Close
+// where the window system builds it from these hints. The dialog stays on
+// top of ordinary windows.
+constexpr Qt::WindowFlags kWindowFlags = Qt::Dialog | Qt::CustomizeWindowHint |
+                                         Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                                         Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint;
+
+// Free proportional Gothic faces that stand in, in this order, for the
+// layout's face where it is not installed.
+const QStringList kGothicStandIns = {QStringLiteral("MS PGothic"), QStringLiteral("IPAPGothic"),
+                                     QStringLiteral("IPAexGothic"), QStringLiteral("VL PGothic"),
+                                     QStringLiteral("Noto Sans CJK JP")};
+
+// Designer keeps font sizes in points only; the layout gives each font's
+// character height in pixels in the property "characterHeight", so the
+// text keeps its proportion to the pixel geometry at any screen resolution.
+// Every font the layout sets gets the stand-in faces behind its own.
+void ApplyLayoutFonts(QWidget* dialog) {
+    QList<QWidget*> widgets = dialog->findChildren<QWidget*>();
+    widgets.prepend(dialog);
+    for (QWidget* widget : widgets) {
+        if (!widget->testAttribute(Qt::WA_SetFont)) {
+            continue;
+        }
+        QFont font = widget->font();
+        font.setFamilies(QStringList{font.family()} + kGothicStandIns);
+        const int height = widget->property("characterHeight").toInt();
+        if (height > 0) {
+            font.setPixelSize(height);
+        }
+        widget->setFont(font);
+    }
+}
+
+} // namespace
+
+TMyAboutDialogBox::TMyAboutDialogBox(QWidget* parent)
+    : QDialog(parent, kWindowFlags), Ui_(std::make_unique<Ui::TMyAboutDialogBox>()) {
+    Ui_->setupUi(this);
+    ApplyLayoutFonts(this);
+    Ui_->Version->setText(QStringLiteral("Version " TELVANE_VERSION_TEXT));
+    // Labels take the size of their text, growing to the right and down from
+    // their place; the sizes in the layout are those of the designed face,
+    // and a stand-in face may need more room.
+    for (QLabel* label : {Ui_->ProductName, Ui_->Version}) {
+        label->adjustSize();
+    }
+    FormCreate();
+}
+
+TMyAboutDialogBox::~TMyAboutDialogBox() = default;
+
+void TMyAboutDialogBox::FormCreate() {
+    // The image turns the icon into a stretchable bitmap at once, over the
+    // panel's background.
+    Ui_->ImageIconStreched1->Picture()->SetIcon(ProgramIcon());
+}
+
+int TMyAboutDialogBox::ShowModalMaximized() {
+    if (!Placed_) {
+        CentreOnScreen();
+        Placed_ = true;
+    }
+    // Modal already (set in the layout), so it is shown modal from the start.
+    showMaximized();
+    return exec();
+}
+
+// The normal-state rectangle's outer left edge at (screen width - outer
+// width) / 2 and its top edge at (screen height - outer height) / 2, each
+// rounded towards zero and at least 0. The native window is created first so
+// that the frame is known where the window system tells it before the window
+// is mapped; where it does not, the frame counts as empty.
+void TMyAboutDialogBox::CentreOnScreen() {
+    create();
+    const QScreen* target = screen();
+    if (target == nullptr) {
+        return;
+    }
+    const QMargins frame = windowHandle() != nullptr ? windowHandle()->frameMargins() : QMargins();
+    const QSize outer = size().grownBy(frame);
+    const QRect whole = target->geometry();
+    // move() places the outer rectangle of a window.
+    move(whole.left() + std::max(0, (whole.width() - outer.width()) / 2),
+         whole.top() + std::max(0, (whole.height() - outer.height()) / 2));
+}
+
+void TMyAboutDialogBox::keyPressEvent(QKeyEvent* event) {
+    if (event->matches(QKeySequence::Cancel)) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+} // namespace telvane
