@@ -1,0 +1,280 @@
+#include "Control.h"
+
+#include <cstdlib>
+#include <sstream>
+
+namespace tasim {
+namespace {
+
+// The first word of a line and the rest, without the blank between them.
+std::pair<std::string, std::string> Split(const std::string& line) {
+    const auto end = line.find(' ');
+    if (end == std::string::npos) {
+        return {line, ""};
+    }
+    return {line.substr(0, end), line.substr(end + 1)};
+}
+
+std::string Trimmed(const std::string& text) {
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string::npos) {
+        return "";
+    }
+    const auto last = text.find_last_not_of(" \t");
+    return text.substr(first, last - first + 1);
+}
+
+bool ParseNumber(const std::string& text, double& value) {
+    if (text.empty()) {
+        return false;
+    }
+    char* end = nullptr;
+    value = std::strtod(text.c_str(), &end);
+    return end && *end == '\0' && value >= 0;
+}
+
+bool ParseSwitch(const std::string& text, bool& value) {
+    if (text == "on") {
+        value = true;
+        return true;
+    }
+    if (text == "off") {
+        value = false;
+        return true;
+    }
+    return false;
+}
+
+const char* LineEndName(TLineEnd end) {
+    switch (end) {
+    case TLineEnd::LfCr:
+        return "lfcr";
+    case TLineEnd::Cr:
+        return "cr";
+    case TLineEnd::CrLf:
+        break;
+    }
+    return "crlf";
+}
+
+} // namespace
+
+TControl::TControl(TPtyAdapter& adapter, TPrint print, std::uint32_t seed)
+    : Adapter_(adapter), Print_(std::move(print)), Random_(seed) {}
+
+const char* TControl::Help() {
+    return "Control commands, one a line (stdin, --control FIFO, --script FILE):\n"
+           "  caller TEXT          a new caller: the calling-party line ends in TEXT\n"
+           "                       (blanks, commas and a sub-address after \"/\" kept)\n"
+           "  ring [TEXT]          the same; without TEXT a made-up number\n"
+           "  empty                the calling-party line says BUFFER EMPTY\n"
+           "  withheld REASON      a withheld number: the line ends in REASON (P, O, ...)\n"
+           "  called TEXT          the called-party line ends in TEXT\n"
+           "  identity aterm|ins|TEXT   the adapter's first line\n"
+           "  error|silent|noend|hangup [N|always]\n"
+           "                       the next N replies (default 1) are only ERROR, nothing,\n"
+           "                       the listing without OK, or half the listing and then\n"
+           "                       a hang-up (the adapter comes back on a new\n"
+           "                       pseudo-terminal and the COMn link follows it)\n"
+           "  listing              every reply is the whole listing again\n"
+           "  echo on|off          echo the command line first (default on)\n"
+           "  eol crlf|lfcr|cr     line ends (default crlf)\n"
+           "  delay MS             time per byte, decimals allowed (default 1)\n"
+           "  slow [MS]            the same, default 20: longer than the program waits\n"
+           "  bursts on|off        random chunks instead of an even byte rate\n"
+           "  ringlines N          N unsolicited RING lines among the listing\n"
+           "  noise on|off         lines of stray and zero bytes, and look-alike lines\n"
+           "  ring-every SECONDS   a made-up caller every SECONDS (0 stops)\n"
+           "  wait MS              hold back the following lines for MS\n"
+           "  wait-commands N      hold them back until N commands came in all\n"
+           "  status               print the settings\n"
+           "  quit                 end ta-sim\n"
+           "  # ...                a comment\n";
+}
+
+void TControl::Add(const std::string& line) {
+    Lines_.push_back(line);
+}
+
+std::optional<TControl::TClock::time_point> TControl::NextDeadline() const {
+    std::optional<TClock::time_point> deadline = WaitUntil_;
+    if (RingEvery_.count() > 0 && (!deadline || NextRing_ < *deadline)) {
+        deadline = NextRing_;
+    }
+    return deadline;
+}
+
+std::string TControl::MadeUpNumber() {
+    std::uniform_int_distribution<int> digit(0, 9);
+    std::uniform_int_distribution<int> area(1, 9);
+    std::string number = "0" + std::to_string(area(Random_));
+    while (number.size() < 10) {
+        number += static_cast<char>('0' + digit(Random_));
+    }
+    return number;
+}
+
+void TControl::RingIfDue() {
+    if (RingEvery_.count() <= 0 || TClock::now() < NextRing_) {
+        return;
+    }
+    const std::string number = MadeUpNumber();
+    Adapter_.Ring(number);
+    Print_("ring " + number);
+    NextRing_ += RingEvery_;
+    if (NextRing_ < TClock::now()) {
+        NextRing_ = TClock::now() + RingEvery_;
+    }
+}
+
+void TControl::Run() {
+    RingIfDue();
+    while (!Quit_) {
+        if (WaitUntil_) {
+            if (TClock::now() < *WaitUntil_) {
+                return;
+            }
+            WaitUntil_.reset();
+        }
+        if (WaitCommands_ > 0) {
+            if (Adapter_.Commands() < WaitCommands_) {
+                return;
+            }
+            WaitCommands_ = 0;
+        }
+        if (Lines_.empty()) {
+            return;
+        }
+        const std::string line = Lines_.front();
+        Lines_.pop_front();
+        Execute(line);
+    }
+}
+
+bool TControl::Execute(const std::string& raw) {
+    const std::string line = Trimmed(raw);
+    if (line.empty() || line[0] == '#') {
+        return true;
+    }
+    // The caller's text is taken as it stands, blanks included.
+    const auto [word, rest] = Split(line);
+    const std::string argument = Trimmed(rest);
+    const std::string text = raw.substr(raw.find(word) + word.size() + (rest.empty() ? 0 : 1));
+    double number = 0;
+    bool flag = false;
+    TReplyStyle style = Adapter_.Style();
+
+    const auto bad = [&] {
+        Print_("error bad control line: " + line);
+        return true;
+    };
+
+    if (word == "caller" || word == "withheld" || (word == "ring" && !rest.empty())) {
+        Adapter_.Ring(text);
+        Print_("caller " + text);
+    } else if (word == "ring") {
+        const std::string made = MadeUpNumber();
+        Adapter_.Ring(made);
+        Print_("caller " + made);
+    } else if (word == "empty") {
+        Adapter_.Ring("BUFFER EMPTY");
+        Print_("caller BUFFER EMPTY");
+    } else if (word == "called") {
+        Adapter_.SetCalled(text);
+        Print_("called " + text);
+    } else if (word == "identity") {
+        const std::string identity = argument == "aterm" ? "AtermIT-TA SIMULATOR Ver 2.10"
+                                     : argument == "ins" ? "INS-TA SIMULATOR Ver 1.30"
+                                                         : argument;
+        if (identity.empty()) {
+            return bad();
+        }
+        Adapter_.SetIdentity(identity);
+        Print_("identity " + identity);
+    } else if (word == "error" || word == "silent" || word == "noend" || word == "hangup") {
+        const TReplyMode mode = word == "error"    ? TReplyMode::Error
+                                : word == "silent" ? TReplyMode::Silent
+                                : word == "noend"  ? TReplyMode::NoEndLine
+                                                   : TReplyMode::HangUp;
+        if (argument == "always") {
+            Adapter_.SetMode(mode);
+            Print_("mode " + word + " always");
+        } else {
+            int count = 1;
+            if (!argument.empty()) {
+                if (!ParseNumber(argument, number) || number < 1) {
+                    return bad();
+                }
+                count = static_cast<int>(number);
+            }
+            Adapter_.QueueMode(mode, count);
+            Print_("mode " + word + " next " + std::to_string(count));
+        }
+    } else if (word == "listing" || word == "ok") {
+        Adapter_.SetMode(TReplyMode::Listing);
+        Print_("mode listing always");
+    } else if (word == "echo" && ParseSwitch(argument, flag)) {
+        style.Echo = flag;
+        Adapter_.SetStyle(style);
+        Print_("echo " + argument);
+    } else if (word == "eol") {
+        if (argument == "crlf") {
+            style.LineEnd = TLineEnd::CrLf;
+        } else if (argument == "lfcr") {
+            style.LineEnd = TLineEnd::LfCr;
+        } else if (argument == "cr") {
+            style.LineEnd = TLineEnd::Cr;
+        } else {
+            return bad();
+        }
+        Adapter_.SetStyle(style);
+        Print_("eol " + argument);
+    } else if ((word == "delay" && ParseNumber(argument, number)) ||
+               (word == "slow" && (argument.empty() || ParseNumber(argument, number)))) {
+        if (word == "slow" && argument.empty()) {
+            number = 20;
+        }
+        Adapter_.SetByteDelay(std::chrono::microseconds(static_cast<long long>(number * 1000)));
+        std::ostringstream shown;
+        shown << "delay " << number << " ms per byte";
+        Print_(shown.str());
+    } else if (word == "bursts" && ParseSwitch(argument, flag)) {
+        style.Bursts = flag;
+        Adapter_.SetStyle(style);
+        Print_("bursts " + argument);
+    } else if (word == "ringlines" && ParseNumber(argument, number)) {
+        style.RingLines = static_cast<int>(number);
+        Adapter_.SetStyle(style);
+        Print_("ringlines " + std::to_string(style.RingLines));
+    } else if (word == "noise" && ParseSwitch(argument, flag)) {
+        style.Noise = flag;
+        Adapter_.SetStyle(style);
+        Print_("noise " + argument);
+    } else if (word == "ring-every" && ParseNumber(argument, number)) {
+        RingEvery_ = std::chrono::milliseconds(static_cast<long long>(number * 1000));
+        NextRing_ = TClock::now() + RingEvery_;
+        Print_("ring-every " + argument + " s");
+    } else if (word == "wait" && ParseNumber(argument, number)) {
+        WaitUntil_ =
+            TClock::now() + std::chrono::microseconds(static_cast<long long>(number * 1000));
+        return false;
+    } else if (word == "wait-commands" && ParseNumber(argument, number)) {
+        WaitCommands_ = static_cast<int>(number);
+        return false;
+    } else if (word == "status") {
+        std::ostringstream shown;
+        shown << "status pty=" << Adapter_.SlavePath() << " commands=" << Adapter_.Commands()
+              << " hangups=" << Adapter_.HangUps() << " caller=" << Adapter_.Caller()
+              << " echo=" << (style.Echo ? "on" : "off") << " eol=" << LineEndName(style.LineEnd)
+              << " bursts=" << (style.Bursts ? "on" : "off") << " ringlines=" << style.RingLines
+              << " noise=" << (style.Noise ? "on" : "off");
+        Print_(shown.str());
+    } else if (word == "quit") {
+        Quit_ = true;
+    } else {
+        return bad();
+    }
+    return true;
+}
+
+} // namespace tasim
