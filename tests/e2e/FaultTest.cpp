@@ -1,0 +1,134 @@
+// An adapter or a port that does not answer as it should. Each test first
+// lets the program store the adapter's listing, then starts it again with a
+// new caller waiting behind the fault. A query that got no identity line must
+// not count as a poll: the call's line names the last answered query of the
+// first run as the poll before the call.
+#include "EndToEnd.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace e2e {
+namespace {
+
+class Faults : public EndToEnd {
+protected:
+    void SetUp() override {
+        ASSERT_NO_FATAL_FAILURE(EndToEnd::SetUp());
+        ASSERT_NO_FATAL_FAILURE(Baseline(Stored));
+        FirstQuery = Adapter->Commands() + 1;
+    }
+
+    // The new caller's line, once it is there.
+    void ExpectCallLogged(const std::string& caller, std::vector<std::string>& fields) {
+        ASSERT_TRUE(WaitForLogLines(CallLog(), 2)) << "the call was not logged";
+        fields = Fields(LogLines(CallLog()).at(1));
+        ASSERT_EQ(fields.size(), 3u);
+        EXPECT_EQ(fields[2], caller);
+    }
+
+    TSettings Stored;
+    int FirstQuery = 0;
+};
+
+// Also the first query after a start that gets no reply: the stored snapshot
+// stays as it was, so that query is no call.
+TEST_F(Faults, SilentAdapterIsNoCallAndPollingGoesOn) {
+    Adapter->Send("silent");
+    Adapter->Send("caller 0398765432");
+    ASSERT_NO_FATAL_FAILURE(Start());
+    ASSERT_TRUE(Adapter->WaitForCommands(FirstQuery));
+    const auto cpuBefore = Program->Process().CpuTime();
+    const auto wallBefore = std::chrono::steady_clock::now();
+    // The next query comes after the reply deadline and the poll interval.
+    ASSERT_TRUE(Adapter->WaitForCommands(FirstQuery + 1)) << "polling stopped";
+    const auto cpu = Program->Process().CpuTime() - cpuBefore;
+    const auto wall = std::chrono::steady_clock::now() - wallBefore;
+    // Waiting for a reply that does not come must not keep a processor busy.
+    EXPECT_LT(cpu * 4, wall) << "the program used " << cpu.count() << " ms of processor time";
+
+    std::vector<std::string> fields;
+    ASSERT_NO_FATAL_FAILURE(ExpectCallLogged("0398765432", fields));
+    EXPECT_EQ(fields[0], Stored["LastDateTime"]);
+    TSettings saved;
+    ASSERT_NO_FATAL_FAILURE(Stop(saved));
+    EXPECT_EQ(LogLines(CallLog()).size(), 2u);
+}
+
+TEST_F(Faults, ErrorReplyIsNoCallAndPollingGoesOn) {
+    Adapter->Send("error");
+    Adapter->Send("caller 0398765433");
+    ASSERT_NO_FATAL_FAILURE(Start());
+    ASSERT_TRUE(Adapter->WaitForEvent("reply " + std::to_string(FirstQuery) + " error"));
+    std::vector<std::string> fields;
+    ASSERT_NO_FATAL_FAILURE(ExpectCallLogged("0398765433", fields));
+    EXPECT_EQ(fields[0], Stored["LastDateTime"]);
+    TSettings saved;
+    ASSERT_NO_FATAL_FAILURE(Stop(saved));
+    EXPECT_EQ(LogLines(CallLog()).size(), 2u);
+}
+
+TEST_F(Faults, ReplyWithoutEndLineIsReadAtTheDeadline) {
+    // Only the first query gets a reply, and that one has no "OK".
+    Adapter->Send("silent always");
+    Adapter->Send("noend");
+    Adapter->Send("caller 0398765434");
+    ASSERT_NO_FATAL_FAILURE(Start());
+    std::vector<std::string> fields;
+    ASSERT_NO_FATAL_FAILURE(ExpectCallLogged("0398765434", fields));
+    EXPECT_EQ(fields[0], Stored["LastDateTime"]);
+    ASSERT_NO_FATAL_FAILURE(WaitForPolls(1));
+    TSettings saved;
+    ASSERT_NO_FATAL_FAILURE(Stop(saved));
+    // The query was answered, if without its end line: it counts as a poll.
+    EXPECT_EQ(saved["DateTime"], fields[1]);
+    EXPECT_EQ(saved["LastDateTime"], fields[1]);
+    EXPECT_EQ(LogLines(CallLog()).size(), 2u);
+}
+
+TEST_F(Faults, HangUpInTheMiddleOfAReply) {
+    Adapter->Send("hangup");
+    Adapter->Send("caller 0398765435");
+    ASSERT_NO_FATAL_FAILURE(Start());
+    // ta-sim comes back on a new pseudo-terminal, and COM1 follows it.
+    const std::string hangUp = "hangup " + std::to_string(FirstQuery);
+    bool hungUp = false;
+    ASSERT_TRUE(Adapter->WaitFor([&](const std::string& event) {
+        hungUp = hungUp || event == hangUp;
+        return hungUp && event.rfind("link COM1", 0) == 0;
+    })) << "no hang-up, or no new link after it";
+
+    // The half reply had no calling-party line; the next query finds it.
+    std::vector<std::string> fields;
+    ASSERT_NO_FATAL_FAILURE(ExpectCallLogged("0398765435", fields));
+    EXPECT_TRUE(IsTimeText(fields[0]));
+    EXPECT_GE(Adapter->Commands(), FirstQuery + 1);
+    ASSERT_NO_FATAL_FAILURE(ExpectQuietPolls(1));
+    TSettings saved;
+    ASSERT_NO_FATAL_FAILURE(Stop(saved));
+}
+
+TEST_F(Faults, PortHeldByAnotherProgram) {
+    Adapter->Send("caller 0398765436");
+    const int holder =
+        ::open(Adapter->Device().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+    ASSERT_NO_FATAL_FAILURE(Start());
+    // The first query starts as the program comes up; it cannot open the
+    // port, so nothing reaches the adapter.
+    std::this_thread::sleep_for(2s);
+    EXPECT_EQ(Adapter->Commands(), FirstQuery - 1);
+    ::close(holder);
+
+    std::vector<std::string> fields;
+    ASSERT_NO_FATAL_FAILURE(ExpectCallLogged("0398765436", fields));
+    EXPECT_EQ(fields[0], Stored["LastDateTime"]);
+    TSettings saved;
+    ASSERT_NO_FATAL_FAILURE(Stop(saved));
+    EXPECT_EQ(LogLines(CallLog()).size(), 2u);
+}
+
+} // namespace
+} // namespace e2e
