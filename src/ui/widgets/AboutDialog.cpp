@@ -1,18 +1,16 @@
 #include "ui/widgets/AboutDialog.h"
 
+#include "ui/widgets/JapaneseFonts.h"
 #include "ui/widgets/ProgramIcon.h"
 #include "ui_AboutDialog.h"
 
 #include "telvane_version.h"
 
-#include <QFont>
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QLabel>
-#include <QList>
 #include <QMargins>
 #include <QScreen>
-#include <QStringList>
 #include <QWindow>
 
 #include <algorithm>
@@ -29,39 +27,12 @@ constexpr Qt::WindowFlags kWindowFlags = Qt::Dialog | Qt::CustomizeWindowHint |
                                          Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                                          Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint;
 
-// Free proportional Gothic faces that stand in, in this order, for the
-// layout's face where it is not installed.
-const QStringList kGothicStandIns = {QStringLiteral("MS PGothic"), QStringLiteral("IPAPGothic"),
-                                     QStringLiteral("IPAexGothic"), QStringLiteral("VL PGothic"),
-                                     QStringLiteral("Noto Sans CJK JP")};
-
-// Designer keeps font sizes in points only; the layout gives each font's
-// character height in pixels in the property "characterHeight", so the
-// text keeps its proportion to the pixel geometry at any screen resolution.
-// Every font the layout sets gets the stand-in faces behind its own.
-void ApplyLayoutFonts(QWidget* dialog) {
-    QList<QWidget*> widgets = dialog->findChildren<QWidget*>();
-    widgets.prepend(dialog);
-    for (QWidget* widget : widgets) {
-        if (!widget->testAttribute(Qt::WA_SetFont)) {
-            continue;
-        }
-        QFont font = widget->font();
-        font.setFamilies(QStringList{font.family()} + kGothicStandIns);
-        const int height = widget->property("characterHeight").toInt();
-        if (height > 0) {
-            font.setPixelSize(height);
-        }
-        widget->setFont(font);
-    }
-}
-
 } // namespace
 
 TMyAboutDialogBox::TMyAboutDialogBox(QWidget* parent)
     : QDialog(parent, kWindowFlags), Ui_(std::make_unique<Ui::TMyAboutDialogBox>()) {
     Ui_->setupUi(this);
-    ApplyLayoutFonts(this);
+    ApplyJapaneseFonts(this);
     Ui_->Version->setText(QStringLiteral("Version " TELVANE_VERSION_TEXT));
     // Labels take the size of their text, growing to the right and down from
     // their place; the sizes in the layout are those of the designed face,
