@@ -6,7 +6,7 @@
 namespace telvane {
 
 std::string FormatTimeText(int year, int month, int day, int hour, int minute, int second) {
-    char text[32];
+    char text[96];
     std::snprintf(text, sizeof text, "%04d/%02d/%02d %02d:%02d:%02d", year, month, day, hour,
                   minute, second);
     return text;
