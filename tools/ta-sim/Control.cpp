@@ -151,10 +151,10 @@ void TControl::Run() {
     }
 }
 
-bool TControl::Execute(const std::string& raw) {
+void TControl::Execute(const std::string& raw) {
     const std::string line = Trimmed(raw);
     if (line.empty() || line[0] == '#') {
-        return true;
+        return;
     }
     // The caller's text is taken as it stands, blanks included.
     const auto [word, rest] = Split(line);
@@ -164,10 +164,7 @@ bool TControl::Execute(const std::string& raw) {
     bool flag = false;
     TReplyStyle style = Adapter_.Style();
 
-    const auto bad = [&] {
-        Print_("error bad control line: " + line);
-        return true;
-    };
+    const auto bad = [&] { Print_("error bad control line: " + line); };
 
     if (word == "caller" || word == "withheld" || (word == "ring" && !rest.empty())) {
         Adapter_.Ring(text);
@@ -257,10 +254,8 @@ bool TControl::Execute(const std::string& raw) {
     } else if (word == "wait" && ParseNumber(argument, number)) {
         WaitUntil_ =
             TClock::now() + std::chrono::microseconds(static_cast<long long>(number * 1000));
-        return false;
     } else if (word == "wait-commands" && ParseNumber(argument, number)) {
         WaitCommands_ = static_cast<int>(number);
-        return false;
     } else if (word == "status") {
         std::ostringstream shown;
         shown << "status pty=" << Adapter_.SlavePath() << " commands=" << Adapter_.Commands()
@@ -272,9 +267,8 @@ bool TControl::Execute(const std::string& raw) {
     } else if (word == "quit") {
         Quit_ = true;
     } else {
-        return bad();
+        bad();
     }
-    return true;
 }
 
 } // namespace tasim

@@ -37,8 +37,8 @@ public:
     static const char* Help();
 
 private:
-    // Runs one line; false when it waits.
-    bool Execute(const std::string& line);
+    // Runs one line; "wait" and "wait-commands" only note what to wait for.
+    void Execute(const std::string& line);
     void RingIfDue();
 
     TPtyAdapter& Adapter_;

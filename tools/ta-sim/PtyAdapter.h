@@ -37,7 +37,7 @@ enum class TLineEnd { CrLf, LfCr, Cr };
 // How the adapter shapes a reply, apart from what the listing says.
 struct TReplyStyle {
     bool Echo = true;                  // the command line first, as modems do
-    TLineEnd LineEnd = TLineEnd::CrLf; //
+    TLineEnd LineEnd = TLineEnd::CrLf; // after every line, the echo included
     int RingLines = 0;                 // unsolicited "RING" lines among the listing
     bool Noise = false;                // lines of stray bytes, zero bytes included
     bool Bursts = false;               // random chunks instead of an even byte rate
