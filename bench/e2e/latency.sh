@@ -152,10 +152,10 @@ echo "Start-up to the first query command: $(awk '{ print ($2 - $1) * 1000 }' "$
 
 # 2. Detection latency -----------------------------------------------------------
 events=$work/calls.events
-# A new caller as soon as each query came in: every reply from the second on
-# has a caller the one before did not have.
+# A new caller as soon as each reply is out, before the next query: every
+# reply from the second on has a caller the one before did not have.
 for i in $(seq "$calls"); do
-    printf 'wait-commands %d\nring\n' "$i"
+    printf 'wait-replies %d\nring\n' "$i"
 done >"$work/calls.script"
 settings " 1秒"
 start_adapter "$events" --script "$work/calls.script"

@@ -87,6 +87,7 @@ const char* TControl::Help() {
            "  ring-every SECONDS   a made-up caller every SECONDS (0 stops)\n"
            "  wait MS              hold back the following lines for MS\n"
            "  wait-commands N      hold them back until N commands came in all\n"
+           "  wait-replies N       hold them back until N replies went out whole\n"
            "  status               print the settings\n"
            "  quit                 end ta-sim\n"
            "  # ...                a comment\n";
@@ -141,6 +142,12 @@ void TControl::Run() {
                 return;
             }
             WaitCommands_ = 0;
+        }
+        if (WaitReplies_ > 0) {
+            if (Adapter_.Replies() < WaitReplies_) {
+                return;
+            }
+            WaitReplies_ = 0;
         }
         if (Lines_.empty()) {
             return;
@@ -256,6 +263,8 @@ void TControl::Execute(const std::string& raw) {
             TClock::now() + std::chrono::microseconds(static_cast<long long>(number * 1000));
     } else if (word == "wait-commands" && ParseNumber(argument, number)) {
         WaitCommands_ = static_cast<int>(number);
+    } else if (word == "wait-replies" && ParseNumber(argument, number)) {
+        WaitReplies_ = static_cast<int>(number);
     } else if (word == "status") {
         std::ostringstream shown;
         shown << "status pty=" << Adapter_.SlavePath() << " commands=" << Adapter_.Commands()

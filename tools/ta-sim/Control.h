@@ -13,8 +13,8 @@
 
 namespace tasim {
 
-// Runs control lines in the order they came. "wait" and "wait-commands" hold
-// back the lines after them until their time has come.
+// Runs control lines in the order they came. "wait", "wait-commands" and
+// "wait-replies" hold back the lines after them until their time has come.
 class TControl {
 public:
     using TClock = std::chrono::steady_clock;
@@ -47,6 +47,7 @@ private:
     std::deque<std::string> Lines_;
     std::optional<TClock::time_point> WaitUntil_;
     int WaitCommands_ = 0;
+    int WaitReplies_ = 0;
     std::chrono::milliseconds RingEvery_{0};
     TClock::time_point NextRing_{};
     bool Quit_ = false;

@@ -292,6 +292,11 @@ std::string TPtyAdapter::Received() const {
     return Received_;
 }
 
+int TPtyAdapter::Replies() const {
+    std::lock_guard<std::mutex> lock(Mutex_);
+    return Replies_;
+}
+
 int TPtyAdapter::HangUps() const {
     std::lock_guard<std::mutex> lock(Mutex_);
     return HangUps_;
@@ -387,6 +392,10 @@ bool TPtyAdapter::Answer(int command) {
         return true;
     }
     const TSendResult sent = Send(reply);
+    if (sent.How == TSent::Whole) {
+        std::lock_guard<std::mutex> lock(Mutex_);
+        ++Replies_;
+    }
     switch (sent.How) {
     case TSent::Whole:
         Emit("sent " + number + " " + std::to_string(sent.Bytes) + " bytes");

@@ -93,6 +93,8 @@ public:
     bool WaitForCommands(int count, std::chrono::milliseconds timeout) const;
     // Every byte received from the program so far.
     std::string Received() const;
+    // How many replies went out whole so far.
+    int Replies() const;
     // How many times the adapter hung up.
     int HangUps() const;
 
@@ -140,6 +142,7 @@ private:
     std::string Received_;
     std::string Pending_;
     int Commands_ = 0;
+    int Replies_ = 0;
     int HangUps_ = 0;
     std::thread Thread_;
 };
