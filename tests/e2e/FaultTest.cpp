@@ -109,6 +109,31 @@ TEST_F(Faults, HangUpInTheMiddleOfAReply) {
     ASSERT_NO_FATAL_FAILURE(Stop(saved));
 }
 
+// The reply takes longer than the program waits for it: the query ends with
+// the lines that came, the rest of the reply runs into the next query, where
+// the calling-party line and "OK" end that one. Where a query's port closes
+// in the middle of a line, that line's start is joined to the next query's
+// first line, so how many lines the log gets is up to the timing; the call
+// itself must be logged, and polling must go on.
+TEST_F(Faults, AdapterSlowerThanTheReplyDeadline) {
+    Adapter->Send("slow 20"); // about 9 s for the listing
+    Adapter->Send("caller 0398765437");
+    ASSERT_NO_FATAL_FAILURE(Start());
+    ASSERT_TRUE(Adapter->WaitForEvent("sent " + std::to_string(FirstQuery)));
+    Adapter->Send("delay 0.2");
+    ASSERT_TRUE(WaitForLogLines(CallLog(), 2));
+    ASSERT_NO_FATAL_FAILURE(WaitForPolls(3));
+    bool logged = false;
+    for (const std::string& line : LogLines(CallLog())) {
+        const auto fields = Fields(line);
+        logged = logged || (fields.size() == 3 && fields[2] == "0398765437");
+    }
+    EXPECT_TRUE(logged) << ReadBytes(CallLog());
+    TSettings saved;
+    ASSERT_NO_FATAL_FAILURE(Stop(saved));
+    EXPECT_EQ(saved["Magic10"].substr(saved["Magic10"].size() - 12), "= 0398765437");
+}
+
 TEST_F(Faults, PortHeldByAnotherProgram) {
     Adapter->Send("caller 0398765436");
     const int holder =
