@@ -29,6 +29,7 @@
 
 #include "comm/CommPlatform.h"
 #include "comm/CommPosixExtras.h"
+#include "comm/CommTermios.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -54,12 +55,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 using Milliseconds = std::chrono::milliseconds;
-
-#ifdef CMSPAR
-constexpr tcflag_t StickParity = CMSPAR;
-#else
-constexpr tcflag_t StickParity = 0; // mark and space parity are not available
-#endif
 
 constexpr uint32_t DefaultQueueSize = 4096;
 constexpr uint32_t SmallestQueueSize = 16;
@@ -330,71 +325,7 @@ std::string DevicePath(const std::string& Name) {
 }
 
 // ---------------------------------------------------------------------------
-// Line settings
-
-struct TSpeed {
-    speed_t Constant;
-    uint32_t Rate;
-};
-
-const TSpeed StandardSpeeds[] = {
-    {B50, 50},         {B75, 75},         {B110, 110},       {B134, 134},     {B150, 150},
-    {B200, 200},       {B300, 300},       {B600, 600},       {B1200, 1200},   {B1800, 1800},
-    {B2400, 2400},     {B4800, 4800},     {B9600, 9600},     {B19200, 19200}, {B38400, 38400},
-    {B57600, 57600},   {B115200, 115200}, {B230400, 230400},
-#ifdef B460800
-    {B460800, 460800},
-#endif
-#ifdef B921600
-    {B921600, 921600},
-#endif
-};
-
-bool StandardSpeed(uint32_t Rate, speed_t& Constant) {
-    for (const TSpeed& speed : StandardSpeeds) {
-        if (speed.Rate == Rate) {
-            Constant = speed.Constant;
-            return true;
-        }
-    }
-    return false;
-}
-
-uint32_t SpeedOf(int Fd, const termios& Settings) {
-    const speed_t constant = cfgetospeed(&Settings);
-    for (const TSpeed& speed : StandardSpeeds) {
-        if (speed.Constant == constant)
-            return speed.Rate;
-    }
-    uint32_t rate = 0;
-    return PosixGetCustomSpeed(Fd, rate) ? rate : 0;
-}
-
-void MakeRaw(termios& Settings) {
-    Settings.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR |
-                                               ICRNL | IXON | IXOFF | IXANY | INPCK | IGNPAR);
-    Settings.c_oflag &= ~static_cast<tcflag_t>(OPOST);
-    Settings.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
-    Settings.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB);
-    Settings.c_cflag |= CS8 | CLOCAL | CREAD;
-    // Non-blocking reads then fail with EAGAIN when nothing is there, and
-    // return 0 only after a hang-up.
-    Settings.c_cc[VMIN] = 1;
-    Settings.c_cc[VTIME] = 0;
-}
-
-bool ValidDcb(const TCommDcb& Dcb) {
-    if (Dcb.BaudRate == 0 || Dcb.ByteSize < 5 || Dcb.ByteSize > 8 || Dcb.Parity > 4 ||
-        Dcb.StopBits > 2)
-        return false;
-    // 1.5 stop bits go with 5 data bits only, 2 stop bits with 6 to 8.
-    if ((Dcb.StopBits == 1) != (Dcb.ByteSize == 5) && Dcb.StopBits != 0)
-        return false;
-    if (Dcb.Parity >= 3 && StickParity == 0)
-        return false;
-    const bool xonXoff = (Dcb.Flags & (DcbFlag::OutX | DcbFlag::InX)) != 0;
-    return !(xonXoff && Dcb.XonChar == Dcb.XoffChar);
-}
+// Modem lines
 
 void ChangeModemLine(int Fd, int Line, bool On) {
     // Devices without modem lines (pseudo-terminals) refuse; nothing to do then.
@@ -656,7 +587,7 @@ TCommHandle TPosixCommPlatform::CreateFileA(const std::string& Name) {
     }
     ::ioctl(fd, TIOCEXCL);
     termios raw = port->Saved;
-    MakeRaw(raw);
+    MakeRawTermios(raw);
     if (RetryOnInterrupt([&] { return ::tcsetattr(fd, TCSANOW, &raw); }) < 0 ||
         !port->Wake.Create()) {
         FailErrno(errno);
@@ -769,54 +700,10 @@ bool TPosixCommPlatform::GetCommState(TCommHandle Handle, TCommDcb& Dcb) {
     if (::tcgetattr(port->Fd, &settings) < 0)
         return FailErrno(errno);
 
-    TCommDcb dcb = port->Shadow;
-    dcb.DCBlength = sizeof(TCommDcb);
-    dcb.BaudRate = SpeedOf(port->Fd, settings);
-    switch (settings.c_cflag & CSIZE) {
-    case CS5:
-        dcb.ByteSize = 5;
-        break;
-    case CS6:
-        dcb.ByteSize = 6;
-        break;
-    case CS7:
-        dcb.ByteSize = 7;
-        break;
-    default:
-        dcb.ByteSize = 8;
-        break;
-    }
-    const tcflag_t cflag = settings.c_cflag;
-    if (!(cflag & PARENB))
-        dcb.Parity = 0;
-    else if (StickParity != 0 && (cflag & StickParity))
-        dcb.Parity = (cflag & PARODD) ? 3 : 4;
-    else
-        dcb.Parity = (cflag & PARODD) ? 1 : 2;
-    if (!(cflag & CSTOPB))
-        dcb.StopBits = 0;
-    else
-        dcb.StopBits = port->Shadow.StopBits == 1 ? 1 : 2;
-
-    uint32_t flags = dcb.Flags | DcbFlag::Binary;
-    const auto setFlag = [&flags](uint32_t flag, bool on) {
-        flags = on ? (flags | flag) : (flags & ~flag);
-    };
-    setFlag(DcbFlag::Parity, settings.c_iflag & INPCK);
-    setFlag(DcbFlag::OutX, settings.c_iflag & IXON);
-    setFlag(DcbFlag::InX, settings.c_iflag & IXOFF);
-    const bool ctsRts = (cflag & CRTSCTS) != 0;
-    setFlag(DcbFlag::OutxCtsFlow, ctsRts);
-    uint32_t rts = DcbRtsControl(flags);
-    if (ctsRts && rts != CommRts::Toggle)
-        rts = CommRts::Handshake;
-    else if (!ctsRts && rts == CommRts::Handshake)
-        rts = CommRts::Enable;
-    flags = (flags & ~DcbFlag::RtsControlMask) | (rts << DcbFlag::RtsControlShift);
-    dcb.Flags = flags;
-    dcb.XonChar = static_cast<char>(settings.c_cc[VSTART]);
-    dcb.XoffChar = static_cast<char>(settings.c_cc[VSTOP]);
-    Dcb = dcb;
+    uint32_t rate = StandardRate(settings);
+    if (rate == 0 && !PosixGetCustomSpeed(port->Fd, rate))
+        rate = 0;
+    Dcb = TermiosToDcb(settings, rate, port->Shadow);
     return true;
 }
 
@@ -824,7 +711,7 @@ bool TPosixCommPlatform::SetCommState(TCommHandle Handle, const TCommDcb& Dcb) {
     std::shared_ptr<TPort> port = FindPort(Handle);
     if (!port)
         return false;
-    if (!ValidDcb(Dcb))
+    if (!DcbIsValid(Dcb))
         return FailErrno(EINVAL);
     std::lock_guard<std::mutex> lock(port->Lock);
     const int fd = port->Fd;
@@ -832,52 +719,7 @@ bool TPosixCommPlatform::SetCommState(TCommHandle Handle, const TCommDcb& Dcb) {
     if (::tcgetattr(fd, &settings) < 0)
         return FailErrno(errno);
 
-    tcflag_t cflag = settings.c_cflag & ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CSTOPB |
-                                                               CRTSCTS | StickParity);
-    static const tcflag_t sizes[] = {CS5, CS6, CS7, CS8};
-    cflag |= sizes[Dcb.ByteSize - 5] | CLOCAL | CREAD;
-    switch (Dcb.Parity) {
-    case 1:
-        cflag |= PARENB | PARODD;
-        break;
-    case 2:
-        cflag |= PARENB;
-        break;
-    case 3:
-        cflag |= PARENB | PARODD | StickParity;
-        break;
-    case 4:
-        cflag |= PARENB | StickParity;
-        break;
-    default:
-        break;
-    }
-    // On a 5-bit line the UART sends 1.5 stop bits when asked for two.
-    if (Dcb.StopBits != 0)
-        cflag |= CSTOPB;
-    const uint32_t rts = DcbRtsControl(Dcb.Flags);
-    const bool ctsRts = (Dcb.Flags & DcbFlag::OutxCtsFlow) || rts == CommRts::Handshake;
-    if (ctsRts)
-        cflag |= CRTSCTS;
-    settings.c_cflag = cflag;
-
-    tcflag_t iflag = settings.c_iflag & ~static_cast<tcflag_t>(IXON | IXOFF | IXANY | INPCK);
-    if (Dcb.Flags & DcbFlag::OutX)
-        iflag |= IXON;
-    if (Dcb.Flags & DcbFlag::InX)
-        iflag |= IXOFF;
-    if (Dcb.Flags & DcbFlag::Parity)
-        iflag |= INPCK;
-    settings.c_iflag = iflag;
-    settings.c_cc[VSTART] = static_cast<cc_t>(Dcb.XonChar);
-    settings.c_cc[VSTOP] = static_cast<cc_t>(Dcb.XoffChar);
-
-    speed_t speed = B0;
-    const bool standard = StandardSpeed(Dcb.BaudRate, speed);
-    if (standard) {
-        cfsetispeed(&settings, speed);
-        cfsetospeed(&settings, speed);
-    }
+    const bool standard = DcbToTermios(Dcb, settings);
     if (RetryOnInterrupt([&] { return ::tcsetattr(fd, TCSANOW, &settings); }) < 0)
         return FailErrno(errno);
     if (!standard && !PosixSetCustomSpeed(fd, Dcb.BaudRate))
@@ -886,6 +728,8 @@ bool TPosixCommPlatform::SetCommState(TCommHandle Handle, const TCommDcb& Dcb) {
     // The lines that the DCB drives by hand. DTR handshaking has no Linux
     // counterpart; DTR is raised for it so that the other side sees us ready.
     const uint32_t dtr = DcbDtrControl(Dcb.Flags);
+    const uint32_t rts = DcbRtsControl(Dcb.Flags);
+    const bool ctsRts = (settings.c_cflag & CRTSCTS) != 0;
     ChangeModemLine(fd, TIOCM_DTR, dtr != CommDtr::Disable);
     if (rts == CommRts::Toggle || DcbRtsControl(port->Shadow.Flags) == CommRts::Toggle)
         PosixSetRtsToggle(fd, rts == CommRts::Toggle);
