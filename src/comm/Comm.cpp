@@ -324,7 +324,8 @@ void TComm::Close() {
         return;
 
     // The stop request comes before the mask change, so that the wait the
-    // change ends is taken as the end of the opening.
+    // change ends is taken as the end of the opening. A wait that starts
+    // only after the change finds the mask empty and ends at once.
     if (FWatch)
         FWatch->RequestStop();
     FPlatform->SetCommMask(FPortHandle, 0);
@@ -455,8 +456,9 @@ void TComm::DoCommReceive() {
     ClearErrors(&stat);
     if (stat.cbInQue > 0)
         handler(this, static_cast<uint16_t>(stat.cbInQue));
-    // Clear what the handler's reading left behind, unless it closed the port.
-    if (IsOpen())
+    // Clear what the handler's reading left behind, unless the handler closed
+    // the port: then the component is no longer this thread's to touch.
+    if (!TCommWatch::LetGoOfCurrentThread())
         ClearErrors();
 }
 

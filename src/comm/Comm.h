@@ -154,6 +154,10 @@ public:
 
     // True once the thread body has returned.
     bool Finished() const;
+    // True on a watch thread whose component was closed by one of its own
+    // handlers: the thread no longer belongs to the component, which may
+    // already be open again on another thread.
+    static bool LetGoOfCurrentThread();
     // Waits at most Timeout for the thread body to return; true if it has.
     bool WaitFor(std::chrono::milliseconds Timeout) const;
 

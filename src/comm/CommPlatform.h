@@ -63,7 +63,9 @@ public:
     // event word 0; a wait that starts later is not affected.
     virtual bool SetCommMask(TCommHandle Port, uint32_t Mask) = 0;
     // Blocks until an event of the mask occurs. Events that occurred while no
-    // wait was pending end the next wait at once.
+    // wait was pending end the next wait at once. With an empty mask the wait
+    // ends at once, with the word 0 or an error (the Windows driver refuses
+    // it): Close relies on that for a wait that starts after its mask change.
     virtual bool WaitCommEvent(TCommHandle Port, uint32_t& EventWord) = 0;
 
     // Reports and clears the error flags (CommCe) and fills the queue counts.

@@ -51,6 +51,10 @@ bool TCommWatch::IsCurrentThread() const {
     return CurrentWatch == this;
 }
 
+bool TCommWatch::LetGoOfCurrentThread() {
+    return CurrentWatch && CurrentWatch->FReleaseOnFinish;
+}
+
 void TCommWatch::Join() {
     if (FThread.joinable())
         FThread.join();

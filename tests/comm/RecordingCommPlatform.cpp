@@ -215,6 +215,8 @@ bool TRecordingCommPlatform::WaitCommEvent(TCommHandle Port, uint32_t& EventWord
     EventWord = 0;
     if (!IsOpenPort(Port))
         return Fail(TCommErrorKind::InvalidHandle);
+    if (FMask == 0)
+        return true; // nothing to wait for: the word 0
     const uint64_t serial = FMaskSerial;
     FWaiting = true;
     FChanged.notify_all();
