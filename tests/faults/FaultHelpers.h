@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
@@ -18,6 +19,7 @@
 #include <string>
 #include <sys/ioctl.h>
 #include <sys/mount.h>
+#include <thread>
 #include <unistd.h>
 
 namespace telvane::faults {
@@ -154,6 +156,30 @@ private:
     bool Mounted_ = false;
     std::string Error_;
 };
+
+// Waits until a file has at least the given size; false when the patience
+// runs out first.
+inline bool WaitForFileSize(const std::filesystem::path& file, std::uintmax_t size,
+                            std::chrono::milliseconds patience) {
+    const auto deadline = std::chrono::steady_clock::now() + patience;
+    for (;;) {
+        std::error_code error;
+        const std::uintmax_t now = std::filesystem::file_size(file, error);
+        if (!error && now >= size) {
+            return true;
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
+inline std::uintmax_t FileSize(const std::filesystem::path& file) {
+    std::error_code error;
+    const std::uintmax_t size = std::filesystem::file_size(file, error);
+    return error ? 0 : size;
+}
 
 // Entries of a /proc folder: /proc/self/fd (descriptors), /proc/self/task
 // (threads).

@@ -205,7 +205,7 @@ protected:
     // time nothing, 2.5% of the time the listing cut off at a random byte.
     // The bytes of a cut line wait in the line buffer and begin the next
     // reply's first line; a second cut before the next whole reply can turn
-    // them into a false watched line (DeviceFaults.DISABLED_TwoCutRepliesMake
+    // them into a false watched line (ReplyFaults.DISABLED_TwoCutRepliesMake
     // NoFalseCaller shows it), so a cut reply is followed by a whole one.
     std::optional<sim::TSimReply> Reply(std::int64_t at) {
         sim::TSimReply reply;
