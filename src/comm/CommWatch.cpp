@@ -128,6 +128,11 @@ void TCommWatch::Dispatch(uint32_t EventWord) {
     } catch (const std::exception& error) {
         ReportCommError(error);
     } catch (...) {
-        ReportCommError(ECommError("unknown exception in a serial port notification"));
+        try {
+            ReportCommError(ECommError("unknown exception in a serial port notification"));
+        } catch (...) {
+            // Not even the report could be made (no memory): drop it rather
+            // than let it end the program.
+        }
     }
 }

@@ -210,35 +210,6 @@ TEST_F(CommPty, DefaultsBecomeARawNineThousandSixHundredBaudLine) {
     EXPECT_EQ(t.c_cc[VSTOP], 0x13);
 }
 
-TEST_F(CommPty, SettingsWhileOpenReachTheLine) {
-    struct TCase {
-        const char* Name;
-        void (*Change)(TComm&);
-        tcflag_t Mask;
-        tcflag_t Want;
-    };
-    // A pseudo-terminal holds every line at 8 data bits without parity; the
-    // rest of the block reaches it.
-    const TCase cflagCases[] = {
-        {"2 stop bits", [](TComm& c) { c.SetStopBits(csb2); }, CSTOPB, CSTOPB},
-        {"no flow control", [](TComm& c) { c.SetFlowControls({}); }, CRTSCTS, 0},
-        {"RTS/CTS", [](TComm& c) { c.SetFlowControls({cfcRtsCts}); }, CRTSCTS, CRTSCTS},
-        {"1 stop bit", [](TComm& c) { c.SetStopBits(csb1); }, CSTOPB, 0},
-    };
-    TComm comm;
-    comm.SetPort(3);
-    comm.Open();
-    for (const TCase& c : cflagCases) {
-        c.Change(comm);
-        EXPECT_EQ(SlaveSettings().c_cflag & c.Mask, c.Want) << c.Name;
-    }
-    comm.SetFlowControls({cfcXonXoff});
-    EXPECT_EQ(SlaveSettings().c_iflag & (IXON | IXOFF), static_cast<tcflag_t>(IXON | IXOFF));
-    comm.SetBaudRate(115200);
-    termios t = SlaveSettings();
-    EXPECT_EQ(cfgetospeed(&t), static_cast<speed_t>(B115200));
-}
-
 // The backend's own round trip of the device control block, including what
 // termios has no place for.
 TEST_F(CommPty, DeviceControlBlockSurvivesTheRoundTrip) {

@@ -12,6 +12,14 @@ std::string Hex(uint32_t Value) {
     out << "0x" << std::hex << Value;
     return out.str();
 }
+
+// "Name arg arg ...", the way the tests expect a call.
+template <typename... Args> std::string Call(const char* Name, const Args&... Arguments) {
+    std::ostringstream out;
+    out << Name;
+    ((out << ' ' << Arguments), ...);
+    return out.str();
+}
 } // namespace
 
 void TRecordingCommPlatform::Record(const std::string& Text) {
@@ -126,7 +134,7 @@ TCommHandle TRecordingCommPlatform::CreateEventA() {
 
 TCommHandle TRecordingCommPlatform::CreateFileA(const std::string& Name) {
     std::lock_guard<std::mutex> lock(FLock);
-    Record("CreateFileA " + Name);
+    Record(Call("CreateFileA", Name));
     if (FFailCreateFile) {
         Fail(TCommErrorKind::NotFound);
         return CommInvalidHandle;
@@ -138,7 +146,7 @@ TCommHandle TRecordingCommPlatform::CreateFileA(const std::string& Name) {
 
 bool TRecordingCommPlatform::CloseHandle(TCommHandle Handle) {
     std::lock_guard<std::mutex> lock(FLock);
-    Record("CloseHandle " + std::to_string(Handle));
+    Record(Call("CloseHandle", Handle));
     if (Handle == FPort) {
         FPort = CommInvalidHandle;
         FChanged.notify_all();
@@ -148,31 +156,27 @@ bool TRecordingCommPlatform::CloseHandle(TCommHandle Handle) {
 
 bool TRecordingCommPlatform::SetupComm(TCommHandle Port, uint32_t InQueue, uint32_t OutQueue) {
     std::lock_guard<std::mutex> lock(FLock);
-    Record("SetupComm " + std::to_string(Port) + " " + std::to_string(InQueue) + " " +
-           std::to_string(OutQueue));
+    Record(Call("SetupComm", Port, InQueue, OutQueue));
     return IsOpenPort(Port) || Fail(TCommErrorKind::InvalidHandle);
 }
 
 bool TRecordingCommPlatform::PurgeComm(TCommHandle Port, uint32_t Flags) {
     std::lock_guard<std::mutex> lock(FLock);
-    Record("PurgeComm " + std::to_string(Port) + " " + Hex(Flags));
+    Record(Call("PurgeComm", Port, Hex(Flags)));
     return IsOpenPort(Port) || Fail(TCommErrorKind::InvalidHandle);
 }
 
 bool TRecordingCommPlatform::SetCommTimeouts(TCommHandle Port, const TCommTimeouts& Timeouts) {
     std::lock_guard<std::mutex> lock(FLock);
-    Record("SetCommTimeouts " + std::to_string(Port) + " " +
-           std::to_string(Timeouts.ReadIntervalTimeout) + " " +
-           std::to_string(Timeouts.ReadTotalTimeoutMultiplier) + " " +
-           std::to_string(Timeouts.ReadTotalTimeoutConstant) + " " +
-           std::to_string(Timeouts.WriteTotalTimeoutMultiplier) + " " +
-           std::to_string(Timeouts.WriteTotalTimeoutConstant));
+    Record(Call("SetCommTimeouts", Port, Timeouts.ReadIntervalTimeout,
+                Timeouts.ReadTotalTimeoutMultiplier, Timeouts.ReadTotalTimeoutConstant,
+                Timeouts.WriteTotalTimeoutMultiplier, Timeouts.WriteTotalTimeoutConstant));
     return IsOpenPort(Port) || Fail(TCommErrorKind::InvalidHandle);
 }
 
 bool TRecordingCommPlatform::GetCommState(TCommHandle Port, TCommDcb& Dcb) {
     std::lock_guard<std::mutex> lock(FLock);
-    Record("GetCommState " + std::to_string(Port));
+    Record(Call("GetCommState", Port));
     if (!IsOpenPort(Port))
         return Fail(TCommErrorKind::InvalidHandle);
     Dcb = FDcb;
@@ -181,7 +185,7 @@ bool TRecordingCommPlatform::GetCommState(TCommHandle Port, TCommDcb& Dcb) {
 
 bool TRecordingCommPlatform::SetCommState(TCommHandle Port, const TCommDcb& Dcb) {
     std::lock_guard<std::mutex> lock(FLock);
-    Record("SetCommState " + std::to_string(Port));
+    Record(Call("SetCommState", Port));
     if (!IsOpenPort(Port))
         return Fail(TCommErrorKind::InvalidHandle);
     FDcb = Dcb;
@@ -191,7 +195,7 @@ bool TRecordingCommPlatform::SetCommState(TCommHandle Port, const TCommDcb& Dcb)
 
 bool TRecordingCommPlatform::GetCommMask(TCommHandle Port, uint32_t& Mask) {
     std::lock_guard<std::mutex> lock(FLock);
-    Record("GetCommMask " + std::to_string(Port));
+    Record(Call("GetCommMask", Port));
     if (!IsOpenPort(Port))
         return Fail(TCommErrorKind::InvalidHandle);
     Mask = FMask;
@@ -200,7 +204,7 @@ bool TRecordingCommPlatform::GetCommMask(TCommHandle Port, uint32_t& Mask) {
 
 bool TRecordingCommPlatform::SetCommMask(TCommHandle Port, uint32_t Mask) {
     std::lock_guard<std::mutex> lock(FLock);
-    Record("SetCommMask " + std::to_string(Port) + " " + Hex(Mask));
+    Record(Call("SetCommMask", Port, Hex(Mask)));
     if (!IsOpenPort(Port))
         return Fail(TCommErrorKind::InvalidHandle);
     FMask = Mask;
@@ -211,7 +215,7 @@ bool TRecordingCommPlatform::SetCommMask(TCommHandle Port, uint32_t Mask) {
 
 bool TRecordingCommPlatform::WaitCommEvent(TCommHandle Port, uint32_t& EventWord) {
     std::unique_lock<std::mutex> lock(FLock);
-    Record("WaitCommEvent " + std::to_string(Port));
+    Record(Call("WaitCommEvent", Port));
     EventWord = 0;
     if (!IsOpenPort(Port))
         return Fail(TCommErrorKind::InvalidHandle);
@@ -239,7 +243,7 @@ bool TRecordingCommPlatform::WaitCommEvent(TCommHandle Port, uint32_t& EventWord
 
 bool TRecordingCommPlatform::ClearCommError(TCommHandle Port, uint32_t& Errors, TCommStat& Stat) {
     std::lock_guard<std::mutex> lock(FLock);
-    Record("ClearCommError " + std::to_string(Port));
+    Record(Call("ClearCommError", Port));
     if (!IsOpenPort(Port))
         return Fail(TCommErrorKind::InvalidHandle);
     Errors = FErrorFlags;
@@ -256,7 +260,7 @@ bool TRecordingCommPlatform::ClearCommError(TCommHandle Port, uint32_t& Errors, 
 
 bool TRecordingCommPlatform::GetCommModemStatus(TCommHandle Port, uint32_t& Status) {
     std::lock_guard<std::mutex> lock(FLock);
-    Record("GetCommModemStatus " + std::to_string(Port));
+    Record(Call("GetCommModemStatus", Port));
     if (!IsOpenPort(Port))
         return Fail(TCommErrorKind::InvalidHandle);
     Status = FModemStatus;
@@ -265,7 +269,7 @@ bool TRecordingCommPlatform::GetCommModemStatus(TCommHandle Port, uint32_t& Stat
 
 bool TRecordingCommPlatform::EscapeCommFunction(TCommHandle Port, uint32_t Function) {
     std::lock_guard<std::mutex> lock(FLock);
-    Record("EscapeCommFunction " + std::to_string(Port) + " " + std::to_string(Function));
+    Record(Call("EscapeCommFunction", Port, Function));
     return IsOpenPort(Port) || Fail(TCommErrorKind::InvalidHandle);
 }
 
@@ -285,8 +289,7 @@ uint32_t TRecordingCommPlatform::Move(TPending& Transfer, const TTransferScript&
 bool TRecordingCommPlatform::ReadFile(TCommHandle Port, void* Buffer, uint32_t Count,
                                       uint32_t& Transferred, TCommOverlapped& Overlapped) {
     std::lock_guard<std::mutex> lock(FLock);
-    Record("ReadFile " + std::to_string(Port) + " " + std::to_string(Count) + " " +
-           std::to_string(Overlapped.hEvent));
+    Record(Call("ReadFile", Port, Count, Overlapped.hEvent));
     Transferred = 0;
     if (!IsOpenPort(Port))
         return Fail(TCommErrorKind::InvalidHandle);
@@ -307,8 +310,7 @@ bool TRecordingCommPlatform::ReadFile(TCommHandle Port, void* Buffer, uint32_t C
 bool TRecordingCommPlatform::WriteFile(TCommHandle Port, const void* Buffer, uint32_t Count,
                                        uint32_t& Transferred, TCommOverlapped& Overlapped) {
     std::lock_guard<std::mutex> lock(FLock);
-    Record("WriteFile " + std::to_string(Port) + " " + std::to_string(Count) + " " +
-           std::to_string(Overlapped.hEvent));
+    Record(Call("WriteFile", Port, Count, Overlapped.hEvent));
     Transferred = 0;
     if (!IsOpenPort(Port))
         return Fail(TCommErrorKind::InvalidHandle);
@@ -328,8 +330,7 @@ bool TRecordingCommPlatform::WriteFile(TCommHandle Port, const void* Buffer, uin
 bool TRecordingCommPlatform::GetOverlappedResult(TCommHandle Port, TCommOverlapped& Overlapped,
                                                  uint32_t& Transferred, bool Wait) {
     std::lock_guard<std::mutex> lock(FLock);
-    Record("GetOverlappedResult " + std::to_string(Port) + " " + std::to_string(Overlapped.hEvent) +
-           (Wait ? " wait" : ""));
+    Record(Call("GetOverlappedResult", Port, Overlapped.hEvent, Wait ? "wait" : "poll"));
     const bool isRead = Overlapped.hEvent == FReadEvent;
     TPending& transfer = isRead ? FPendingRead : FPendingWrite;
     const TTransferScript& script = isRead ? FReadScript : FWriteScript;
