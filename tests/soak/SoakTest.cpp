@@ -8,8 +8,7 @@
 // answered query before it, that query and the caller; and the memory in use
 // must not grow.
 //
-// TELVANE_SOAK_DAYS sets the simulated days (default 30; ctest runs fewer,
-// scripts/soak.sh the whole month).
+// TELVANE_SOAK_DAYS sets the simulated days (default 30).
 #include "monitor/Texts.h"
 #include "monitor/sim/MemorySettingsStore.h"
 #include "monitor/sim/SimRig.h"
@@ -39,7 +38,9 @@
 #endif
 #endif
 #ifdef TELVANE_SANITIZED_HEAP
-#include <sanitizer/allocator_interface.h>
+// The sanitizers' allocators count what is in use; g++ ships no header that
+// declares it.
+extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
 #endif
 
 namespace telvane {
