@@ -90,6 +90,9 @@ public:
         return cut;
     }
 
+    // Writes the whole line or, when the disk is full or the write fails,
+    // cuts the file back to where the line began: no part of a line stays
+    // for the next line to be joined to.
     void WriteAt(off_t position, const std::string& bytes) {
         std::size_t done = 0;
         while (done < bytes.size()) {
@@ -99,7 +102,9 @@ public:
                 continue;
             }
             if (n <= 0) {
-                Fail(n < 0 ? errno : EIO);
+                const int error = n < 0 ? errno : EIO;
+                [[maybe_unused]] const int ignored = ::ftruncate(Fd_, position);
+                Fail(error);
             }
             done += static_cast<std::size_t>(n);
         }

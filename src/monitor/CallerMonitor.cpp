@@ -169,6 +169,10 @@ void TCallerMonitor::ResultPhase() {
     // came before the close is fed here, before the snapshots are compared.
     Env.Comm1.Close();
     DrainReceived();
+    // The reply is over. The bytes of a line cut off by the deadline would
+    // otherwise become the start of the next reply's first line, which can
+    // turn "RECEIVE CALLING PARTY = " and an echoed command into a caller.
+    Reader.DiscardPartialLine();
     // An end line fed just now must not re-arm the timer during this phase.
     Env.Timer1.SetEnabled(false);
 

@@ -30,7 +30,11 @@ public:
     // end line. Every test runs, whatever the earlier ones found.
     void AddLine(const std::string& line);
 
-    // Bytes received since the last carriage return. Kept across queries.
+    // Forgets the bytes of an unfinished line. Called when a reply is over,
+    // so that a reply cut short cannot join the next reply's first line.
+    void DiscardPartialLine() { LineBuffer_.clear(); }
+
+    // Bytes received since the last carriage return.
     const std::string& LineBuffer() const { return LineBuffer_; }
 
 private:

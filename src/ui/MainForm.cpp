@@ -46,7 +46,11 @@ TMainForm::TMainForm(QWidget* parent)
     Termination_ = new TTerminationSignals(this);
     connect(Termination_, &TTerminationSignals::TerminationRequested, this, [this] {
         close();
+        // Ends every event loop running now (a message box's too) and, queued,
+        // the main loop if it has not started yet: a signal can come while
+        // start-up shows an error.
         QCoreApplication::exit(0);
+        QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
     });
     connect(qGuiApp, &QGuiApplication::commitDataRequest, this, [this] { FormClose(); });
 }

@@ -112,12 +112,18 @@ INSTANTIATE_TEST_SUITE_P(
                     ""}),
     [](const auto& info) { return std::string(info.param.Name); });
 
-TEST(ReplyReader, PartialLineSpoilsTheNextReplysFirstLine) {
+TEST(ReplyReader, PartialLineJoinsTheNextBytesUntilDiscarded) {
     TReaderRun run;
-    run.Feed("RECEIVE CALLING PA");   // cut off by the deadline
-    run.Feed("AtermIT\rDATA PORT\r"); // next query's reply
+    run.Feed("RECEIVE CALLING PA"); // cut off
+    run.Feed("AtermIT\rDATA PORT\r");
     EXPECT_EQ(run.Current[0], "");
     EXPECT_EQ(run.Current[1], "DATA PORT");
+
+    run.Feed("RECEIVE CALLING PARTY = ");
+    run.Reader.DiscardPartialLine();
+    run.Feed("ATV1I4\\L0\\L1\rAtermIT\r");
+    EXPECT_EQ(run.Current[10], "");
+    EXPECT_EQ(run.Current[0], "AtermIT");
 }
 
 TEST(ReplyReader, OverlongLineKeepsItsBeginningAndTheBufferStaysBounded) {
