@@ -9,7 +9,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev clang-format
     g++-mingw-w64-x86-64
-    xvfb xauth socat fonts-ipafont xdotool imagemagick openbox x11-apps
+    xvfb xauth socat fonts-ipafont xdotool imagemagick openbox x11-apps x11-utils
 )
 
 missing=()
