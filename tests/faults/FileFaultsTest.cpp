@@ -410,14 +410,10 @@ TEST_F(FileFaults, CallLogThatCannotBeWrittenIsReportedAndPollingGoesOn) {
     }
 }
 
-// A full disk may let only part of a line in. The next line must still start
-// on a line of its own, or two calls become one unreadable line.
-//
-// Disabled: AppendRingLog (src/monitor/CallLog_posix.cpp) leaves the part
-// that went in; the next call's line is then joined to it. Cutting the file
-// back to where the line began (ftruncate to the end found before writing)
-// when a write fails would keep every logged line whole.
-TEST_F(FileFaults, DISABLED_CallLogOnAFullDiskKeepsEveryLineWhole) {
+// A full disk may let only part of a line in. The part is taken back, so
+// that the next line still starts on a line of its own instead of two calls
+// becoming one unreadable line.
+TEST_F(FileFaults, CallLogOnAFullDiskKeepsEveryLineWhole) {
     const std::filesystem::path folder = Folder.Path() / "program";
     faults::TSmallDisk disk(folder, "16k");
     if (!disk.Mounted()) {

@@ -361,17 +361,10 @@ TEST_F(Signals, KillDuringASaveLeavesTheOldFileOrTheNewOne) {
 
 // The start-up query fails at once (the stored port has no digit), so the
 // error report is open, modal, before the main event loop runs. A SIGTERM
-// must still end the program, after saving. The signal is taken by the first
-// event loop that runs, the error box's, whenever it arrives.
-//
-// Disabled: the program saves but does not end. The termination handler in
-// src/ui/MainForm.cpp calls close() and QCoreApplication::exit(0); exit()
-// ends the error box's nested loop, but main() (src/app/main.cpp) then shows
-// the window and enters app.exec(), which starts afresh and runs on. Running
-// AllFormCreated from the event loop (QTimer::singleShot(0, ...) before
-// app.exec()), or not entering app.exec() once termination was requested,
-// would end it.
-TEST_F(Signals, DISABLED_TermWhileTheStartUpErrorIsShownEndsTheProgram) {
+// must still end the program, after saving: the request reaches the error
+// box's loop, and the main loop that would start after it must not run on.
+// The signal is taken by the first event loop that runs, whenever it comes.
+TEST_F(Signals, TermWhileTheStartUpErrorIsShownEndsTheProgram) {
     TStoredSettings settings = Known;
     settings.Port = "COM";
     Store(settings);

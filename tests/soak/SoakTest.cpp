@@ -203,11 +203,8 @@ protected:
     }
 
     // The adapter's answer to one query: usually the listing, 2.5% of the
-    // time nothing, 2.5% of the time the listing cut off at a random byte.
-    // The bytes of a cut line wait in the line buffer and begin the next
-    // reply's first line; a second cut before the next whole reply can turn
-    // them into a false watched line (ReplyFaults.DISABLED_TwoCutRepliesMake
-    // NoFalseCaller shows it), so a cut reply is followed by a whole one.
+    // time nothing, 2.5% of the time the listing cut off at a random byte,
+    // also several times in a row.
     std::optional<sim::TSimReply> Reply(std::int64_t at) {
         sim::TSimReply reply;
         reply.Bytes = Device.Listing();
@@ -218,17 +215,14 @@ protected:
         }
         bool identity = true;
         bool caller = true;
-        if (dice < 50 && !LastWasCut) {
+        if (dice < 50) {
             const std::size_t cut = Random() % reply.Bytes.size();
             const std::string identityLine = "AtermIT65 Ver1.20 SIMULATED\r";
             const std::string callerLine = Device.Line(kCallingPartySlot) + "\r";
             identity = reply.Bytes.find(identityLine) + identityLine.size() <= cut;
             caller = reply.Bytes.find(callerLine) + callerLine.size() <= cut;
             reply.Bytes.resize(cut);
-            LastWasCut = true;
             ++CutReplies;
-        } else {
-            LastWasCut = false;
         }
         Note(at, identity, caller);
         return reply;
@@ -248,7 +242,6 @@ protected:
     std::size_t Queries = 0;
     int Detections = 0;
     int CutReplies = 0;
-    bool LastWasCut = false;
     std::size_t HeapAtStart = 0;
     std::size_t ResidentAtStart = 0;
     std::size_t HeapAtEnd = 0;
