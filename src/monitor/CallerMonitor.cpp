@@ -43,14 +43,8 @@ void TCallerMonitor::AllFormCreated() {
                             texts::kRingLogFileName + texts::kHintAfter);
     Standby = false;
 
-    TStoredSettings stored;
-    stored.Port = Env.View.PortText();
-    stored.Interval = Env.View.IntervalText();
-    stored.DateTime = RingTime;
-    stored.LastDateTime = LastPollTime;
-    stored.LogRing = Env.View.LogRingChecked();
-    stored.Magic = Previous;
-    stored.Dream = Standby;
+    // Values the store lacks keep what the window and the fields hold now.
+    TStoredSettings stored = SettingsNow();
     LoadSettings(Env.Settings, stored);
     Env.View.SetPortText(stored.Port);
     Env.View.SetIntervalText(stored.Interval);
@@ -73,15 +67,19 @@ void TCallerMonitor::AllFormCreated() {
 }
 
 void TCallerMonitor::FormClose() {
-    TStoredSettings stored;
-    stored.Port = Env.View.PortText();
-    stored.Interval = Env.View.IntervalText();
-    stored.DateTime = RingTime;
-    stored.LastDateTime = LastPollTime;
-    stored.LogRing = Env.View.LogRingChecked();
-    stored.Magic = Previous;
-    stored.Dream = Standby;
-    SaveSettings(Env.Settings, stored);
+    SaveSettings(Env.Settings, SettingsNow());
+}
+
+TStoredSettings TCallerMonitor::SettingsNow() const {
+    TStoredSettings settings;
+    settings.Port = Env.View.PortText();
+    settings.Interval = Env.View.IntervalText();
+    settings.DateTime = RingTime;
+    settings.LastDateTime = LastPollTime;
+    settings.LogRing = Env.View.LogRingChecked();
+    settings.Magic = Previous;
+    settings.Dream = Standby;
+    return settings;
 }
 
 void TCallerMonitor::Check() {

@@ -17,6 +17,7 @@
 #include "monitor/ReceiveQueue.h"
 #include "monitor/ReceiveWakeup.h"
 #include "monitor/ReplyReader.h"
+#include "monitor/Settings.h"
 #include "monitor/SettingsStore.h"
 #include "monitor/Snapshot.h"
 #include "monitor/Timer.h"
@@ -86,6 +87,8 @@ public:
     const std::string& GetCallerNumber() const { return CallerNumber; }
 
 private:
+    // What the settings store keeps, as the window and the fields hold it.
+    TStoredSettings SettingsNow() const;
     void ResultPhase();
     void WriteRingLog(const std::string& lastPollTime);
     void ArmPollInterval();
