@@ -76,7 +76,7 @@ run() {
         fi
         kill -TERM "$program"
         # What counts is the saved standby flag; a sanitizer build may end
-        # with a report about the toolkit's own allocations.
+        # with a report about allocations of the toolkit.
         wait "$program" || echo "telvane ended with status $?" >&2
         kill "$manager" 2>/dev/null || true
     ' run "$work" "$1"
