@@ -4,14 +4,14 @@
 #include <cstring>
 #include <sstream>
 
-namespace {
-thread_local TCommLastError LastError;
-
 std::string Hex(uint32_t Value) {
     std::ostringstream out;
     out << "0x" << std::hex << Value;
     return out.str();
 }
+
+namespace {
+thread_local TCommLastError LastError;
 
 // "Name arg arg ...", the way the tests expect a call.
 template <typename... Args> std::string Call(const char* Name, const Args&... Arguments) {
@@ -26,95 +26,23 @@ void TRecordingCommPlatform::Record(const std::string& Text) {
     FCalls.emplace_back(std::this_thread::get_id(), Text);
 }
 
+bool TRecordingCommPlatform::Begin(TCommHandle Port, const std::string& Text) {
+    Record(Text);
+    return IsOpenPort(Port) || Fail(TCommErrorKind::InvalidHandle);
+}
+
 bool TRecordingCommPlatform::Fail(TCommErrorKind Kind) {
     LastError = TCommLastError{Kind, 0, "scripted failure"};
     return false;
 }
 
-void TRecordingCommPlatform::FailCreateEvent(int Number) {
-    std::lock_guard<std::mutex> lock(FLock);
-    FFailEventNumber = Number;
-}
-
-void TRecordingCommPlatform::FailCreateFile() {
-    std::lock_guard<std::mutex> lock(FLock);
-    FFailCreateFile = true;
-}
-
-void TRecordingCommPlatform::SetDriverDcb(const TCommDcb& Dcb) {
-    std::lock_guard<std::mutex> lock(FLock);
-    FDcb = Dcb;
-}
-
-void TRecordingCommPlatform::SetOutQueueCounts(std::vector<uint32_t> Counts) {
-    std::lock_guard<std::mutex> lock(FLock);
-    FOutQueueCounts = std::move(Counts);
-}
-
-void TRecordingCommPlatform::SetErrorFlags(uint32_t Flags) {
-    std::lock_guard<std::mutex> lock(FLock);
-    FErrorFlags = Flags;
-}
-
-void TRecordingCommPlatform::SetModemStatus(uint32_t Status) {
-    std::lock_guard<std::mutex> lock(FLock);
-    FModemStatus = Status;
-}
-
-void TRecordingCommPlatform::ScriptWrite(const TTransferScript& Script) {
-    std::lock_guard<std::mutex> lock(FLock);
-    FWriteScript = Script;
-}
-
-void TRecordingCommPlatform::ScriptRead(const TTransferScript& Script,
-                                        const std::string& Incoming) {
-    std::lock_guard<std::mutex> lock(FLock);
-    FReadScript = Script;
-    FIncoming = Incoming;
-}
-
-void TRecordingCommPlatform::InjectEvent(const TEvent& Event) {
-    std::lock_guard<std::mutex> lock(FLock);
-    FEvents.push_back(Event);
-    FChanged.notify_all();
-}
-
-std::vector<std::string> TRecordingCommPlatform::CallsOn(std::thread::id Thread) const {
+std::vector<std::string> TRecordingCommPlatform::Calls(std::thread::id Thread, bool On) const {
     std::lock_guard<std::mutex> lock(FLock);
     std::vector<std::string> calls;
     for (const auto& call : FCalls)
-        if (call.first == Thread)
+        if ((call.first == Thread) == On)
             calls.push_back(call.second);
     return calls;
-}
-
-std::vector<std::string> TRecordingCommPlatform::CallsNotOn(std::thread::id Thread) const {
-    std::lock_guard<std::mutex> lock(FLock);
-    std::vector<std::string> calls;
-    for (const auto& call : FCalls)
-        if (call.first != Thread)
-            calls.push_back(call.second);
-    return calls;
-}
-
-void TRecordingCommPlatform::ForgetCalls() {
-    std::lock_guard<std::mutex> lock(FLock);
-    FCalls.clear();
-}
-
-TCommDcb TRecordingCommPlatform::DriverDcb() const {
-    std::lock_guard<std::mutex> lock(FLock);
-    return FDcb;
-}
-
-std::vector<TCommDcb> TRecordingCommPlatform::StatesSet() const {
-    std::lock_guard<std::mutex> lock(FLock);
-    return FStatesSet;
-}
-
-std::string TRecordingCommPlatform::Written() const {
-    std::lock_guard<std::mutex> lock(FLock);
-    return FWritten;
 }
 
 void TRecordingCommPlatform::WaitUntilIdle() {
@@ -156,38 +84,34 @@ bool TRecordingCommPlatform::CloseHandle(TCommHandle Handle) {
 
 bool TRecordingCommPlatform::SetupComm(TCommHandle Port, uint32_t InQueue, uint32_t OutQueue) {
     std::lock_guard<std::mutex> lock(FLock);
-    Record(Call("SetupComm", Port, InQueue, OutQueue));
-    return IsOpenPort(Port) || Fail(TCommErrorKind::InvalidHandle);
+    return Begin(Port, Call("SetupComm", Port, InQueue, OutQueue));
 }
 
 bool TRecordingCommPlatform::PurgeComm(TCommHandle Port, uint32_t Flags) {
     std::lock_guard<std::mutex> lock(FLock);
-    Record(Call("PurgeComm", Port, Hex(Flags)));
-    return IsOpenPort(Port) || Fail(TCommErrorKind::InvalidHandle);
+    return Begin(Port, Call("PurgeComm", Port, Hex(Flags)));
 }
 
 bool TRecordingCommPlatform::SetCommTimeouts(TCommHandle Port, const TCommTimeouts& Timeouts) {
     std::lock_guard<std::mutex> lock(FLock);
-    Record(Call("SetCommTimeouts", Port, Timeouts.ReadIntervalTimeout,
-                Timeouts.ReadTotalTimeoutMultiplier, Timeouts.ReadTotalTimeoutConstant,
-                Timeouts.WriteTotalTimeoutMultiplier, Timeouts.WriteTotalTimeoutConstant));
-    return IsOpenPort(Port) || Fail(TCommErrorKind::InvalidHandle);
+    return Begin(Port,
+                 Call("SetCommTimeouts", Port, Timeouts.ReadIntervalTimeout,
+                      Timeouts.ReadTotalTimeoutMultiplier, Timeouts.ReadTotalTimeoutConstant,
+                      Timeouts.WriteTotalTimeoutMultiplier, Timeouts.WriteTotalTimeoutConstant));
 }
 
 bool TRecordingCommPlatform::GetCommState(TCommHandle Port, TCommDcb& Dcb) {
     std::lock_guard<std::mutex> lock(FLock);
-    Record(Call("GetCommState", Port));
-    if (!IsOpenPort(Port))
-        return Fail(TCommErrorKind::InvalidHandle);
+    if (!Begin(Port, Call("GetCommState", Port)))
+        return false;
     Dcb = FDcb;
     return true;
 }
 
 bool TRecordingCommPlatform::SetCommState(TCommHandle Port, const TCommDcb& Dcb) {
     std::lock_guard<std::mutex> lock(FLock);
-    Record(Call("SetCommState", Port));
-    if (!IsOpenPort(Port))
-        return Fail(TCommErrorKind::InvalidHandle);
+    if (!Begin(Port, Call("SetCommState", Port)))
+        return false;
     FDcb = Dcb;
     FStatesSet.push_back(Dcb);
     return true;
@@ -195,18 +119,16 @@ bool TRecordingCommPlatform::SetCommState(TCommHandle Port, const TCommDcb& Dcb)
 
 bool TRecordingCommPlatform::GetCommMask(TCommHandle Port, uint32_t& Mask) {
     std::lock_guard<std::mutex> lock(FLock);
-    Record(Call("GetCommMask", Port));
-    if (!IsOpenPort(Port))
-        return Fail(TCommErrorKind::InvalidHandle);
+    if (!Begin(Port, Call("GetCommMask", Port)))
+        return false;
     Mask = FMask;
     return true;
 }
 
 bool TRecordingCommPlatform::SetCommMask(TCommHandle Port, uint32_t Mask) {
     std::lock_guard<std::mutex> lock(FLock);
-    Record(Call("SetCommMask", Port, Hex(Mask)));
-    if (!IsOpenPort(Port))
-        return Fail(TCommErrorKind::InvalidHandle);
+    if (!Begin(Port, Call("SetCommMask", Port, Hex(Mask))))
+        return false;
     FMask = Mask;
     ++FMaskSerial;
     FChanged.notify_all();
@@ -215,10 +137,9 @@ bool TRecordingCommPlatform::SetCommMask(TCommHandle Port, uint32_t Mask) {
 
 bool TRecordingCommPlatform::WaitCommEvent(TCommHandle Port, uint32_t& EventWord) {
     std::unique_lock<std::mutex> lock(FLock);
-    Record(Call("WaitCommEvent", Port));
     EventWord = 0;
-    if (!IsOpenPort(Port))
-        return Fail(TCommErrorKind::InvalidHandle);
+    if (!Begin(Port, Call("WaitCommEvent", Port)))
+        return false;
     if (FMask == 0)
         return true; // nothing to wait for: the word 0
     const uint64_t serial = FMaskSerial;
@@ -243,9 +164,8 @@ bool TRecordingCommPlatform::WaitCommEvent(TCommHandle Port, uint32_t& EventWord
 
 bool TRecordingCommPlatform::ClearCommError(TCommHandle Port, uint32_t& Errors, TCommStat& Stat) {
     std::lock_guard<std::mutex> lock(FLock);
-    Record(Call("ClearCommError", Port));
-    if (!IsOpenPort(Port))
-        return Fail(TCommErrorKind::InvalidHandle);
+    if (!Begin(Port, Call("ClearCommError", Port)))
+        return false;
     Errors = FErrorFlags;
     FErrorFlags = 0;
     uint32_t outQueue = 0;
@@ -260,17 +180,15 @@ bool TRecordingCommPlatform::ClearCommError(TCommHandle Port, uint32_t& Errors, 
 
 bool TRecordingCommPlatform::GetCommModemStatus(TCommHandle Port, uint32_t& Status) {
     std::lock_guard<std::mutex> lock(FLock);
-    Record(Call("GetCommModemStatus", Port));
-    if (!IsOpenPort(Port))
-        return Fail(TCommErrorKind::InvalidHandle);
+    if (!Begin(Port, Call("GetCommModemStatus", Port)))
+        return false;
     Status = FModemStatus;
     return true;
 }
 
 bool TRecordingCommPlatform::EscapeCommFunction(TCommHandle Port, uint32_t Function) {
     std::lock_guard<std::mutex> lock(FLock);
-    Record(Call("EscapeCommFunction", Port, Function));
-    return IsOpenPort(Port) || Fail(TCommErrorKind::InvalidHandle);
+    return Begin(Port, Call("EscapeCommFunction", Port, Function));
 }
 
 uint32_t TRecordingCommPlatform::Move(TPending& Transfer, const TTransferScript& Script) {
@@ -286,45 +204,39 @@ uint32_t TRecordingCommPlatform::Move(TPending& Transfer, const TTransferScript&
     return count;
 }
 
-bool TRecordingCommPlatform::ReadFile(TCommHandle Port, void* Buffer, uint32_t Count,
-                                      uint32_t& Transferred, TCommOverlapped& Overlapped) {
-    std::lock_guard<std::mutex> lock(FLock);
-    Record(Call("ReadFile", Port, Count, Overlapped.hEvent));
-    Transferred = 0;
-    if (!IsOpenPort(Port))
-        return Fail(TCommErrorKind::InvalidHandle);
-    FReadEvent = Overlapped.hEvent;
-    FPendingRead = TPending{true, Buffer, nullptr, Count, FReadScript.IncompleteWaits};
-    switch (FReadScript.Start) {
+bool TRecordingCommPlatform::Start(TPending& Transfer, const TTransferScript& Script,
+                                   uint32_t& Transferred) {
+    switch (Script.Start) {
     case TTransferScript::Refused:
-        FErrorFlags |= FReadScript.ErrorFlags;
+        FErrorFlags |= Script.ErrorFlags;
         return Fail(TCommErrorKind::DeviceGone);
     case TTransferScript::Pending:
         return Fail(TCommErrorKind::IoPending);
     default:
-        Transferred = Move(FPendingRead, FReadScript);
+        Transferred = Move(Transfer, Script);
         return true;
     }
+}
+
+bool TRecordingCommPlatform::ReadFile(TCommHandle Port, void* Buffer, uint32_t Count,
+                                      uint32_t& Transferred, TCommOverlapped& Overlapped) {
+    std::lock_guard<std::mutex> lock(FLock);
+    Transferred = 0;
+    if (!Begin(Port, Call("ReadFile", Port, Count, Overlapped.hEvent)))
+        return false;
+    FReadEvent = Overlapped.hEvent;
+    FPendingRead = TPending{true, Buffer, nullptr, Count, FReadScript.IncompleteWaits};
+    return Start(FPendingRead, FReadScript, Transferred);
 }
 
 bool TRecordingCommPlatform::WriteFile(TCommHandle Port, const void* Buffer, uint32_t Count,
                                        uint32_t& Transferred, TCommOverlapped& Overlapped) {
     std::lock_guard<std::mutex> lock(FLock);
-    Record(Call("WriteFile", Port, Count, Overlapped.hEvent));
     Transferred = 0;
-    if (!IsOpenPort(Port))
-        return Fail(TCommErrorKind::InvalidHandle);
+    if (!Begin(Port, Call("WriteFile", Port, Count, Overlapped.hEvent)))
+        return false;
     FPendingWrite = TPending{false, nullptr, Buffer, Count, FWriteScript.IncompleteWaits};
-    switch (FWriteScript.Start) {
-    case TTransferScript::Refused:
-        FErrorFlags |= FWriteScript.ErrorFlags;
-        return Fail(TCommErrorKind::DeviceGone);
-    case TTransferScript::Pending:
-        return Fail(TCommErrorKind::IoPending);
-    default:
-        Transferred = Move(FPendingWrite, FWriteScript);
-        return true;
-    }
+    return Start(FPendingWrite, FWriteScript, Transferred);
 }
 
 bool TRecordingCommPlatform::GetOverlappedResult(TCommHandle Port, TCommOverlapped& Overlapped,

@@ -14,6 +14,9 @@
 #include <thread>
 #include <vector>
 
+// "0x" and the value in lower-case hexadecimal, as the calls are recorded.
+std::string Hex(uint32_t Value);
+
 class TRecordingCommPlatform : public TCommPlatform {
 public:
     // How the next transfer goes.
@@ -34,23 +37,49 @@ public:
     };
 
     // Scripting; set before the calls they affect.
-    void FailCreateEvent(int Number);
-    void FailCreateFile();
-    void SetDriverDcb(const TCommDcb& Dcb);
-    void SetOutQueueCounts(std::vector<uint32_t> Counts); // the last one repeats
-    void SetErrorFlags(uint32_t Flags);                   // reported by the next ClearCommError
-    void SetModemStatus(uint32_t Status);
-    void ScriptWrite(const TTransferScript& Script);
-    void ScriptRead(const TTransferScript& Script, const std::string& Incoming);
-    void InjectEvent(const TEvent& Event);
+    void FailCreateEvent(int Number) {
+        Locked([&] { FFailEventNumber = Number; });
+    }
+    void FailCreateFile() {
+        Locked([&] { FFailCreateFile = true; });
+    }
+    void SetDriverDcb(const TCommDcb& Dcb) {
+        Locked([&] { FDcb = Dcb; });
+    }
+    // The last count repeats.
+    void SetOutQueueCounts(std::vector<uint32_t> Counts) {
+        Locked([&] { FOutQueueCounts = std::move(Counts); });
+    }
+    void SetModemStatus(uint32_t Status) {
+        Locked([&] { FModemStatus = Status; });
+    }
+    void ScriptWrite(const TTransferScript& Script) {
+        Locked([&] { FWriteScript = Script; });
+    }
+    void ScriptRead(const TTransferScript& Script, const std::string& Incoming) {
+        Locked([&] { FReadScript = Script, FIncoming = Incoming; });
+    }
+    void InjectEvent(const TEvent& Event) {
+        Locked([&] { FEvents.push_back(Event); });
+    }
 
     // Observation.
-    std::vector<std::string> CallsOn(std::thread::id Thread) const;
-    std::vector<std::string> CallsNotOn(std::thread::id Thread) const;
-    void ForgetCalls();
-    TCommDcb DriverDcb() const;
-    std::vector<TCommDcb> StatesSet() const;
-    std::string Written() const;
+    std::vector<std::string> CallsOn(std::thread::id Thread) const { return Calls(Thread, true); }
+    std::vector<std::string> CallsNotOn(std::thread::id Thread) const {
+        return Calls(Thread, false);
+    }
+    void ForgetCalls() {
+        Locked([&] { FCalls.clear(); });
+    }
+    TCommDcb DriverDcb() const {
+        return Locked([&] { return FDcb; });
+    }
+    std::vector<TCommDcb> StatesSet() const {
+        return Locked([&] { return FStatesSet; });
+    }
+    std::string Written() const {
+        return Locked([&] { return FWritten; });
+    }
     // Blocks until the watch thread sits in WaitCommEvent with no event left.
     void WaitUntilIdle();
 
@@ -80,12 +109,21 @@ public:
     static constexpr TCommHandle FirstPort = 100;
 
 private:
-    void Record(const std::string& Text);
+    // Runs Body under the lock and wakes every waiter.
+    template <typename F> auto Locked(F&& Body) const -> decltype(Body()) {
+        std::lock_guard<std::mutex> lock(FLock);
+        FChanged.notify_all();
+        return Body();
+    }
+    std::vector<std::string> Calls(std::thread::id Thread, bool On) const;
+    void Record(const std::string& Call);
+    // Records the call; false, with the error set, unless Port is the open one.
+    bool Begin(TCommHandle Port, const std::string& Call);
     bool Fail(TCommErrorKind Kind);
     bool IsOpenPort(TCommHandle Port) const { return Port == FPort && FPort >= 0; }
 
     mutable std::mutex FLock;
-    std::condition_variable FChanged;
+    mutable std::condition_variable FChanged;
     std::vector<std::pair<std::thread::id, std::string>> FCalls;
 
     int FEventsCreated = 0;
@@ -122,4 +160,5 @@ private:
     TPending FPendingRead;
     TPending FPendingWrite;
     uint32_t Move(TPending& Transfer, const TTransferScript& Script);
+    bool Start(TPending& Transfer, const TTransferScript& Script, uint32_t& Transferred);
 };
