@@ -40,29 +40,24 @@ TEST_F(CallLog, FirstLineCreatesTheFileAndLaterLinesAppend) {
                                   "2026/03/01 09:10:00,2026/03/01 09:15:00,012,345\r\n");
 }
 
-TEST_F(CallLog, CtrlZInTheLastBytesIsCutOffWithWhatFollows) {
-    WriteFile(File, "old line\r\n\x1A junk\x1A");
-    Append("a", "b", "c");
-    EXPECT_EQ(ReadFile(File), "old line\r\na,b,c\r\n");
-}
-
-TEST_F(CallLog, CtrlZAtExactly128BytesFromTheEndIsCut) {
-    WriteFile(File, "head\x1A" + std::string(127, 'x'));
-    Append("a", "b", "c");
-    EXPECT_EQ(ReadFile(File), "heada,b,c\r\n");
-}
-
-TEST_F(CallLog, CtrlZFurtherBackStays) {
-    const std::string old = "head\x1A" + std::string(128, 'x');
-    WriteFile(File, old);
-    Append("a", "b", "c");
-    EXPECT_EQ(ReadFile(File), old + "a,b,c\r\n");
-}
-
-TEST_F(CallLog, LastLineWithoutLineEndIsJoined) {
-    WriteFile(File, "no end");
-    Append("a", "b", "c");
-    EXPECT_EQ(ReadFile(File), "no enda,b,c\r\n");
+// What an earlier file ends with decides where the new line starts: a
+// Ctrl-Z within the last 128 bytes is cut off with what follows it.
+TEST_F(CallLog, NewLineFollowsWhatTheFileEndsWith) {
+    const std::string further = "head\x1A" + std::string(128, 'x');
+    const struct {
+        std::string Old;
+        std::string After;
+    } cases[] = {
+        {"old line\r\n\x1A junk\x1A", "old line\r\na,b,c\r\n"},
+        {"head\x1A" + std::string(127, 'x'), "heada,b,c\r\n"}, // exactly 128 from the end
+        {further, further + "a,b,c\r\n"},                      // further back: stays
+        {"no end", "no enda,b,c\r\n"},                         // joined to the last line
+    };
+    for (const auto& c : cases) {
+        WriteFile(File, c.Old);
+        Append("a", "b", "c");
+        EXPECT_EQ(ReadFile(File), c.After);
+    }
 }
 
 TEST_F(CallLog, FailuresRaiseAnErrorNamingTheFileAndKeepTheFileIntact) {

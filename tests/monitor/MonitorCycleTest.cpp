@@ -122,7 +122,7 @@ TEST_F(Cycle, LogLineFieldsForSpecialNumbers) {
     EXPECT_EQ(numbers, (std::vector<std::string>{noInfo, "0312/55", "012,345", noInfo, "P"}));
 }
 
-TEST_F(Cycle, SilentAdapterOrMissingPortEndsAtTheDeadlineAndChangesNothing) {
+TEST_F(Cycle, SilentAdapterErrorReplyOrMissingPortChangeNothing) {
     StartAndSettle();
     const TSnapshot before = Rig.Monitor->PreviousSnapshot();
     const std::string lastPoll = Rig.Monitor->GetLastPollTime();
@@ -132,6 +132,11 @@ TEST_F(Cycle, SilentAdapterOrMissingPortEndsAtTheDeadlineAndChangesNothing) {
     ASSERT_TRUE(Rig.RunUntilResult());
     const std::uint64_t queryStart = Rig.Scheduler.Now() - 5000;
     EXPECT_EQ(Rig.Monitor->GetQueryTime(), TimeAt(queryStart));
+    EXPECT_EQ(Rig.View.Status, texts::kStatusCannotDetect);
+
+    // An error reply has no identity line either.
+    AnswerWith("ERROR\r\n");
+    ASSERT_TRUE(Rig.RunUntilResult());
     EXPECT_EQ(Rig.View.Status, texts::kStatusCannotDetect);
 
     Rig.View.Port = "COM7"; // no such device
@@ -146,35 +151,45 @@ TEST_F(Cycle, SilentAdapterOrMissingPortEndsAtTheDeadlineAndChangesNothing) {
     EXPECT_TRUE(Rig.Timer1.Enabled()) << "polling goes on";
 }
 
-TEST_F(Cycle, ReplyWithoutEndLineIsEvaluatedAtTheDeadline) {
-    std::string listing = Rig.Adapter.Listing();
-    listing.erase(listing.find("\r\nOK"));
-    AnswerWith(listing + "\r\n");
-    Rig.Start();
-    ASSERT_TRUE(Rig.RunUntilResult());
-    EXPECT_EQ(Rig.Scheduler.Now(), 5000u);
-    EXPECT_EQ(Rig.View.Status, texts::kStatusNumberChanged);
-}
-
-TEST_F(Cycle, ErrorReplyAloneGivesCannotDetect) {
-    AnswerWith("ERROR\r\n");
-    Rig.Start();
-    ASSERT_TRUE(Rig.RunUntilResult());
-    EXPECT_EQ(Rig.Scheduler.Now(), 200u + 100u);
-    EXPECT_EQ(Rig.View.Status, texts::kStatusCannotDetect);
-}
-
-TEST_F(Cycle, EachEndLineRestartsTheShortWait) {
-    Rig.Port.Responder = [](std::uint8_t) {
-        TSimReply reply;
-        reply.Bytes = "OK\r\nOK\r\n";
-        reply.ChunkSize = 4;
-        reply.ChunkGapMs = 50;
-        return std::optional<TSimReply>(reply);
+// The first query of all: the reply wait ends 100 ms after an end line, each
+// end line restarting that wait, else at the 5 s deadline. Only a reply with
+// an identity line counts as a poll.
+TEST_F(Cycle, ReplyWaitEndsShortlyAfterEachEndLineElseAtTheDeadline) {
+    std::string noEnd = Rig.Adapter.Listing();
+    noEnd.erase(noEnd.find("\r\nOK"));
+    const struct {
+        const char* Name;
+        std::string Bytes;
+        std::size_t Chunk;
+        std::uint64_t GapMs;
+        std::uint64_t EndsAt;
+        std::string Status;
+    } cases[] = {
+        {"listing without end line", noEnd + "\r\n", 64, 64, 5000, texts::kStatusNumberChanged},
+        {"error reply alone", "ERROR\r\n", 64, 64, 200 + 100, texts::kStatusCannotDetect},
+        {"two end lines 50 ms apart", "OK\r\nOK\r\n", 4, 50, 200 + 50 + 100,
+         texts::kStatusCannotDetect},
     };
-    Rig.Start();
-    ASSERT_TRUE(Rig.RunUntilResult());
-    EXPECT_EQ(Rig.Scheduler.Now(), 200u + 50u + 100u);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        testing::TTempFolder folder;
+        sim::TSimRig rig{folder.Path()};
+        rig.View.Port = "COM1";
+        rig.Port.Responder = [&c](std::uint8_t) {
+            TSimReply reply;
+            reply.Bytes = c.Bytes;
+            reply.ChunkSize = c.Chunk;
+            reply.ChunkGapMs = c.GapMs;
+            return std::optional<TSimReply>(reply);
+        };
+        rig.Start();
+        ASSERT_TRUE(rig.RunUntilResult());
+        EXPECT_EQ(rig.Scheduler.Now(), c.EndsAt);
+        EXPECT_EQ(rig.View.Status, c.Status);
+        const bool answered = c.Status == texts::kStatusNumberChanged;
+        EXPECT_EQ(rig.Monitor->GetLastPollTime(), answered ? rig.Monitor->GetQueryTime() : "");
+        EXPECT_EQ(rig.Monitor->GetRingTime(), answered ? rig.Monitor->GetQueryTime() : "");
+    }
 }
 
 TEST_F(Cycle, OnlyTheCallingPartyLineMeansANewCaller) {

@@ -120,9 +120,16 @@ TEST_F(Lifecycle, HintNamesTheCallLogInTheProgramsFolder) {
                                         "/RingLog.txt" + texts::kHintAfter);
 }
 
-TEST_F(Lifecycle, FirstQueryWithoutReplyAfterARestartIsNoCall) {
+// Whether the adapter is silent or answers only "ERROR".
+class FirstQueryWithoutReply : public Lifecycle, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(FirstQueryWithoutReply, AfterARestartIsNoCall) {
     StoreEarlierRun();
-    Rig.Port.Responder = [](std::uint8_t) { return std::optional<sim::TSimReply>(); };
+    const bool error = GetParam();
+    Rig.Port.Responder = [error](std::uint8_t) {
+        return error ? std::optional<sim::TSimReply>(sim::TSimReply{"ERROR\r\n"})
+                     : std::optional<sim::TSimReply>();
+    };
     Rig.Start();
     ASSERT_TRUE(Rig.RunUntilResult());
     EXPECT_EQ(Rig.View.Status, texts::kStatusCannotDetect);
@@ -138,6 +145,9 @@ TEST_F(Lifecycle, FirstQueryWithoutReplyAfterARestartIsNoCall) {
     EXPECT_EQ(Rig.View.Status, "");
     EXPECT_FALSE(std::filesystem::exists(Folder.Path() / "RingLog.txt"));
 }
+
+INSTANTIATE_TEST_SUITE_P(SilentOrError, FirstQueryWithoutReply, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "Error" : "Silent"; });
 
 TEST_F(Lifecycle, CallWhileNotRunningIsDetectedByTheFirstAnsweredQuery) {
     StoreEarlierRun();
