@@ -64,7 +64,7 @@ TEST_F(Detection, NewCallerBetweenPollsWritesExactlyOneLine) {
     EXPECT_LE(call.Before, call.At);
     EXPECT_EQ(second, call.Before + "," + call.At + ",0312345678\r\n");
     // Nothing else in the file: no header, no other line end, no padding.
-    EXPECT_EQ(ReadBytes(CallLog()), first + second);
+    EXPECT_EQ(ReadFile(CallLog()), first + second);
 
     EXPECT_EQ(saved["DateTime"], call.At);
     EXPECT_LE(call.At, saved["LastDateTime"]);

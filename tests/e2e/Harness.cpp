@@ -1,6 +1,5 @@
 #include "Harness.h"
 
-#include <cctype>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -36,22 +35,9 @@ template <typename Done> bool WaitUntil(Done&& done, TDuration timeout) {
     return true;
 }
 
-// Appends a Unicode code point as UTF-8.
-void AppendUtf8(std::string& text, unsigned long point) {
-    if (point < 0x80) {
-        text += static_cast<char>(point);
-    } else if (point < 0x800) {
-        text += static_cast<char>(0xc0 | (point >> 6));
-        text += static_cast<char>(0x80 | (point & 0x3f));
-    } else {
-        text += static_cast<char>(0xe0 | (point >> 12));
-        text += static_cast<char>(0x80 | ((point >> 6) & 0x3f));
-        text += static_cast<char>(0x80 | (point & 0x3f));
-    }
-}
-
 // A value of the settings file as the settings store writes it: quoted when
-// it has blanks at its ends or separators, with backslash escapes.
+// it has blanks at its ends or separators, with backslash escapes. The
+// program writes texts beyond ASCII as UTF-8, never as \x escapes.
 std::string DecodeValue(const std::string& raw) {
     std::string value;
     bool quoted = false;
@@ -81,16 +67,6 @@ std::string DecodeValue(const std::string& raw) {
         case '0':
             value += '\0';
             break;
-        case 'x': {
-            std::size_t end = i + 1;
-            while (end < raw.size() && end < i + 5 &&
-                   std::isxdigit(static_cast<unsigned char>(raw[end]))) {
-                ++end;
-            }
-            AppendUtf8(value, std::stoul(raw.substr(i + 1, end - i - 1), nullptr, 16));
-            i = end - 1;
-            break;
-        }
         default:
             value += escaped;
         }
@@ -113,36 +89,17 @@ std::string Quoted(const std::string& value) {
 
 // ---------------------------------------------------------------------------
 
-TTempFolder::TTempFolder() {
-    std::string pattern = (fs::temp_directory_path() / "telvane-e2e-XXXXXX").string();
-    if (!::mkdtemp(pattern.data())) {
-        Fail("mkdtemp");
-    }
-    Path_ = pattern;
-}
-
-TTempFolder::~TTempFolder() {
-    std::error_code ignored;
-    fs::remove_all(Path_, ignored);
-}
-
-// ---------------------------------------------------------------------------
-
 TChild::TChild(const TOptions& options) {
-    std::map<std::string, std::string> environment;
-    for (char** entry = environ; *entry; ++entry) {
-        const std::string text = *entry;
-        const auto equals = text.find('=');
-        environment[text.substr(0, equals)] =
-            equals == std::string::npos ? "" : text.substr(equals + 1);
-    }
-    for (const auto& [name, value] : options.Environment) {
-        environment[name] = value;
-    }
     // Everything the child needs is made before fork: after it, only calls
     // that are safe in a copy of a threaded process.
     std::vector<std::string> variables;
-    for (const auto& [name, value] : environment) {
+    for (char** entry = environ; *entry; ++entry) {
+        const std::string text = *entry;
+        if (options.Environment.count(text.substr(0, text.find('='))) == 0) {
+            variables.push_back(text);
+        }
+    }
+    for (const auto& [name, value] : options.Environment) {
         variables.push_back(name + "=" + value);
     }
     std::vector<char*> envp;
@@ -211,16 +168,10 @@ TChild::~TChild() {
         ::kill(Pid_, SIGKILL);
         ::waitpid(Pid_, nullptr, 0);
     }
-    CloseStdin();
-    if (Stdout_ >= 0) {
-        ::close(Stdout_);
-    }
-}
-
-void TChild::CloseStdin() {
-    if (Stdin_ >= 0) {
-        ::close(Stdin_);
-        Stdin_ = -1;
+    for (const int fd : {Stdin_, Stdout_}) {
+        if (fd >= 0) {
+            ::close(fd);
+        }
     }
 }
 
@@ -279,8 +230,8 @@ bool EndedCleanly(std::optional<int> status) {
 
 // ---------------------------------------------------------------------------
 
-TTaSim::TTaSim(const fs::path& configHome, const fs::path& folder, std::vector<std::string> options)
-    : Link_(configHome / "Maruvo" / "Telvane" / "ports" / "COM1") {
+TTaSim::TTaSim(const fs::path& configHome, const fs::path& folder,
+               std::vector<std::string> options) {
     TChild::TOptions child;
     child.Arguments = {TASIM_EXE, "--link", "COM1", "--seed", "7"};
     child.Arguments.insert(child.Arguments.end(), options.begin(), options.end());
@@ -294,7 +245,7 @@ TTaSim::TTaSim(const fs::path& configHome, const fs::path& folder, std::vector<s
         Child_->Signal(SIGKILL);
         Child_->Wait(kPatience);
         Reader_.join();
-        throw std::runtime_error("ta-sim did not start: " + ReadBytes(folder / "ta-sim.err"));
+        throw std::runtime_error("ta-sim did not start: " + ReadFile(folder / "ta-sim.err"));
     }
 }
 
@@ -391,11 +342,6 @@ std::vector<std::string> TTaSim::Events() const {
     return Events_;
 }
 
-fs::path TTaSim::Device() const {
-    std::error_code error;
-    return fs::read_symlink(Link_, error);
-}
-
 // ---------------------------------------------------------------------------
 
 TTelvane::TTelvane(const fs::path& configHome, const fs::path& folder)
@@ -441,7 +387,7 @@ std::optional<int> TTelvane::Stop(int signalNumber) {
 }
 
 std::string TTelvane::Stderr() const {
-    return ReadBytes(Folder_ / "telvane.err");
+    return ReadFile(Folder_ / "telvane.err");
 }
 
 // ---------------------------------------------------------------------------
@@ -485,13 +431,8 @@ std::optional<TSettings> ReadSettings(const fs::path& file) {
     return settings;
 }
 
-std::string ReadBytes(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
 std::vector<std::string> LogLines(const fs::path& file) {
-    const std::string bytes = ReadBytes(file);
+    const std::string bytes = ReadFile(file);
     std::vector<std::string> lines;
     std::size_t start = 0;
     while (start < bytes.size()) {

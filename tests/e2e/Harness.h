@@ -16,7 +16,12 @@
 #include <thread>
 #include <vector>
 
+#include "TempFolder.h"
+
 namespace e2e {
+
+using telvane::testing::ReadFile;
+using telvane::testing::TTempFolder;
 
 using namespace std::chrono_literals;
 using TDuration = std::chrono::milliseconds;
@@ -24,19 +29,6 @@ using TDuration = std::chrono::milliseconds;
 // Long enough for a loaded machine and a sanitizer build; waits end as soon
 // as what they wait for is there.
 constexpr TDuration kPatience = 40s;
-
-// A temporary folder, removed with everything in it.
-class TTempFolder {
-public:
-    TTempFolder();
-    ~TTempFolder();
-    TTempFolder(const TTempFolder&) = delete;
-    TTempFolder& operator=(const TTempFolder&) = delete;
-    const std::filesystem::path& Path() const { return Path_; }
-
-private:
-    std::filesystem::path Path_;
-};
 
 // A program started with fork and exec. It dies with the test process.
 class TChild {
@@ -56,7 +48,6 @@ public:
     int Pid() const { return Pid_; }
     int StdinFd() const { return Stdin_; }
     int StdoutFd() const { return Stdout_; }
-    void CloseStdin();
     void Signal(int number) const;
     // The wait status once the program ended, nothing if it runs on.
     std::optional<int> Wait(TDuration timeout);
@@ -98,13 +89,10 @@ public:
     bool WaitForSent(int count, TDuration timeout = kPatience);
     std::vector<std::string> Events() const;
     TChild& Process() { return *Child_; }
-    // The device that COM1 points at now.
-    std::filesystem::path Device() const;
 
 private:
     void ReadEvents();
 
-    std::filesystem::path Link_;
     std::unique_ptr<TChild> Child_;
     mutable std::mutex Mutex_;
     std::condition_variable Changed_;
@@ -127,7 +115,6 @@ public:
     // Sends the signal and waits for the end; the wait status.
     std::optional<int> Stop(int signalNumber);
     TChild& Process() { return *Child_; }
-    bool Running() const { return Child_ != nullptr; }
 
     const std::filesystem::path& CallLog() const { return CallLog_; }
     const std::filesystem::path& SettingsFile() const { return Settings_; }
@@ -151,7 +138,6 @@ void WriteSettings(const std::filesystem::path& file, const TSettings& values);
 // Reads the section [1.0] of a settings file; nothing if there is none.
 std::optional<TSettings> ReadSettings(const std::filesystem::path& file);
 
-std::string ReadBytes(const std::filesystem::path& file);
 // The lines of the call log, each with its CR LF; a last line without
 // one comes as it is.
 std::vector<std::string> LogLines(const std::filesystem::path& file);

@@ -1,5 +1,5 @@
 // The program's life across starts: what it stores when it ends, what it
-// reads back, standby across a restart, and the poll interval.
+// reads back, and the poll interval.
 #include "EndToEnd.h"
 
 namespace e2e {
@@ -29,7 +29,7 @@ TEST_F(Lifecycle, FirstStartQueriesNothingUntilAPortIsStored) {
         }
     }
     // Flags are stored as the integers 0 and 1.
-    const std::string text = ReadBytes(SettingsFile());
+    const std::string text = ReadFile(SettingsFile());
     EXPECT_NE(text.find("\nLogRing=0\n"), std::string::npos) << text;
     EXPECT_NE(text.find("\nDream=0\n"), std::string::npos) << text;
     EXPECT_FALSE(std::filesystem::exists(CallLog()));
@@ -92,87 +92,6 @@ TEST_F(Lifecycle, EveryEndingSignalSavesTheSettings) {
         EXPECT_EQ(saved["LastDateTime"], fields.at(1));
         EXPECT_EQ(saved["Magic10"].rfind("RECEIVE CALLING PARTY", 0), 0u);
     }
-}
-
-TEST_F(Lifecycle, StoredValuesAreReadBackAtTheNextStart) {
-    TSettings first;
-    ASSERT_NO_FATAL_FAILURE(Baseline(first));
-    TSettings changed = first;
-    changed["DateTime"] = "2001/02/03 04:05:06";
-    changed["LogRing"] = "2"; // any integer but 0 reads as set
-    WriteSettings(SettingsFile(), changed);
-
-    ASSERT_NO_FATAL_FAILURE(Start());
-    // The stored snapshot equals the adapter's listing: no call.
-    ASSERT_NO_FATAL_FAILURE(ExpectQuietPolls(1));
-    TSettings saved;
-    ASSERT_NO_FATAL_FAILURE(Stop(saved));
-    ExpectAllValues(saved);
-    for (int slot = 0; slot <= 10; ++slot) {
-        const std::string name = "Magic" + std::to_string(slot);
-        EXPECT_EQ(saved[name], first[name]) << name;
-    }
-    EXPECT_EQ(saved["DateTime"], "2001/02/03 04:05:06");
-    EXPECT_EQ(saved["Port"], "COM1");
-    EXPECT_EQ(saved["Interval"], " 1秒");
-    EXPECT_NE(ReadBytes(SettingsFile()).find("\nLogRing=1\n"), std::string::npos);
-    EXPECT_TRUE(IsTimeText(saved["LastDateTime"]));
-    EXPECT_LE(first["LastDateTime"], saved["LastDateTime"]);
-    EXPECT_EQ(LogLines(CallLog()).size(), 1u);
-}
-
-TEST_F(Lifecycle, CallWhileNotRunningIsFoundByTheFirstAnsweredQuery) {
-    TSettings first;
-    ASSERT_NO_FATAL_FAILURE(Baseline(first));
-    Adapter->Send("caller 0355556666");
-    ASSERT_NO_FATAL_FAILURE(Start());
-    ASSERT_TRUE(WaitForLogLines(CallLog(), 2));
-    TSettings saved;
-    ASSERT_NO_FATAL_FAILURE(Stop(saved));
-    const auto fields = Fields(LogLines(CallLog()).at(1));
-    ASSERT_EQ(fields.size(), 3u);
-    EXPECT_EQ(fields[0], first["LastDateTime"]);
-    EXPECT_EQ(fields[1], saved["DateTime"]);
-    EXPECT_EQ(fields[2], "0355556666");
-}
-
-// Standby is the minimised window, so it shows only in what the program
-// stores: "Dream" is the state at the end, and a new caller restores the
-// window, which ends standby.
-TEST_F(Lifecycle, StoredStandbyMinimisesAtTheFirstResult) {
-    TSettings first;
-    ASSERT_NO_FATAL_FAILURE(Baseline(first));
-
-    // Without a port no result phase comes, and standby is kept as stored.
-    TSettings noPort = first;
-    noPort["Dream"] = "1";
-    noPort["Port"] = "";
-    WriteSettings(SettingsFile(), noPort);
-    ASSERT_NO_FATAL_FAILURE(Start());
-    std::this_thread::sleep_for(1s);
-    TSettings saved;
-    ASSERT_NO_FATAL_FAILURE(Stop(saved));
-    EXPECT_EQ(saved["Dream"], "1");
-
-    // The first result minimises the window; a quiet poll leaves it so.
-    TSettings standby = first;
-    standby["Dream"] = "1";
-    WriteSettings(SettingsFile(), standby);
-    ASSERT_NO_FATAL_FAILURE(Start());
-    ASSERT_NO_FATAL_FAILURE(WaitForPolls(2));
-    ASSERT_NO_FATAL_FAILURE(Stop(saved));
-    EXPECT_EQ(saved["Dream"], "1");
-
-    // A new caller brings the minimised window back: standby ends. Had the
-    // first result not minimised it, there would be nothing to restore and
-    // "Dream" would stay set.
-    WriteSettings(SettingsFile(), standby);
-    ASSERT_NO_FATAL_FAILURE(Start());
-    ASSERT_NO_FATAL_FAILURE(WaitForPolls(2));
-    ASSERT_NO_FATAL_FAILURE(RingBetweenPolls("0377778888"));
-    ASSERT_TRUE(WaitForLogLines(CallLog(), 2));
-    ASSERT_NO_FATAL_FAILURE(Stop(saved));
-    EXPECT_EQ(saved["Dream"], "0");
 }
 
 // The one test that waits for the shortest interval of the list.
