@@ -110,14 +110,6 @@ TEST_F(ImageIconStreched, AnIconBecomesABitmapOfTheStandardIconSizeAtOnce) {
     }
 }
 
-TEST_F(ImageIconStreched, AnIconOfADerivedClassIsConvertedToo) {
-    Image->Picture()->SetGraphic(std::make_unique<TOwnIcon>(PatternIcon(32), false));
-
-    EXPECT_EQ(Kind(), "bitmap");
-    EXPECT_EQ(PixelOf(HeldBitmap(), 3, 5), kRed);
-    EXPECT_EQ(Calls, (Log{"base bitmap", "OnChange bitmap"}));
-}
-
 TEST_F(ImageIconStreched, BitmapsAndEmptyingAreNotConvertedButStillReported) {
     const QPixmap bitmap = QPixmap::fromImage(PatternImage(20));
     Image->Picture()->SetBitmap(bitmap);
@@ -218,14 +210,17 @@ TEST_F(ImageIconStreched, ChangesMadeWhileAChangeIsHandledAreKeptButNotHandled) 
     EXPECT_EQ(Calls, (Log{"base bitmap", "OnChange bitmap"}));
 }
 
-TEST_F(ImageIconStreched, AFailedConversionReachesTheChangerAndTheNextChangeIsHandled) {
+// An icon of a derived class is converted too; a failed conversion reaches
+// the changer, and the next change is handled again.
+TEST_F(ImageIconStreched, DerivedIconsAreConvertedAndAFailedConversionReachesTheChanger) {
     EXPECT_THROW(Image->Picture()->SetGraphic(std::make_unique<TOwnIcon>(PatternIcon(32), true)),
                  std::runtime_error);
     EXPECT_EQ(Kind(), "icon");
     EXPECT_TRUE(Calls.empty());
 
-    Image->Picture()->SetIcon(PatternIcon(32));
+    Image->Picture()->SetGraphic(std::make_unique<TOwnIcon>(PatternIcon(32), false));
     EXPECT_EQ(Kind(), "bitmap");
+    EXPECT_EQ(PixelOf(HeldBitmap(), 3, 5), kRed);
     EXPECT_EQ(Calls, (Log{"base bitmap", "OnChange bitmap"}));
 }
 
