@@ -52,7 +52,7 @@ fi
 
 [ "$real" -eq 1 ] || exit 0
 
-printf '\n==== %s s of the real program under ASan against ta-sim ====\n' "$seconds"
+printf '\n==== %s s of the real program from %s against ta-sim ====\n' "$seconds" "$asan_dir"
 configure "$asan_dir" asan
 cmake --build "$asan_dir" -j 2 --target telvane ta-sim
 
