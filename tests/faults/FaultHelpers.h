@@ -6,6 +6,8 @@
 // attribute and a full file system do.
 #pragma once
 
+#include "TempFolder.h"
+
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -24,40 +26,11 @@
 
 namespace telvane::faults {
 
-// A fresh folder under the system's temporary folder, removed afterwards.
-class TTempFolder {
-public:
-    TTempFolder() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "telvane-faults-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) != nullptr) {
-            Path_ = pattern;
-        }
-    }
-    ~TTempFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(Path_, ignored);
-    }
-    TTempFolder(const TTempFolder&) = delete;
-    TTempFolder& operator=(const TTempFolder&) = delete;
-
-    const std::filesystem::path& Path() const { return Path_; }
-
-private:
-    std::filesystem::path Path_;
-};
-
-inline std::string ReadFile(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-inline bool WriteFile(const std::filesystem::path& file, const std::string& bytes) {
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out << bytes;
-    out.close();
-    return !out.fail();
-}
+// Temporary folders and whole-file reads and writes, shared with the other
+// test suites.
+using testing::ReadFile;
+using testing::TTempFolder;
+using testing::WriteFile;
 
 // Sets the immutable attribute of a file or folder for its lifetime: nothing
 // in it can be created, renamed, removed or written, not even by root.
