@@ -40,7 +40,6 @@ public:
 
     TCallerMonitor& Monitor() { return *Monitor_; }
     TComm& Comm() { return Comm1; }
-    TQtTimer& Timer() { return Timer1; }
 
     // IView.
     std::string PortText() const override;

@@ -22,9 +22,6 @@ public:
     void SetInterval(std::uint32_t milliseconds) override;
     std::uint32_t Interval() const override { return Interval_; }
 
-    // Whether the underlying QTimer runs (false while disabled or at 0 ms).
-    bool Running() const { return Timer_.isActive(); }
-
 private:
     void Restart();
 

@@ -72,7 +72,6 @@ public:
     std::uint8_t Port() const { return Port_; }
     int OpenCount() const { return OpenCount_; }
     int CommandCount() const { return CommandCount_; }
-    std::size_t QueuedBytes() const { return Input_.size(); }
 
 private:
     void Deliver(std::string chunk);
