@@ -212,6 +212,10 @@ void TCallerMonitor::ResultPhase() {
     if (callingPartyChanged && Env.View.LogRingChecked()) {
         WriteRingLog(pollTimeBefore);
     }
+    if (callingPartyChanged && Env.CallSink != nullptr) {
+        Env.CallSink->NewCaller(CallerNumber, RingTime, pollTimeBefore);
+    }
+    NoteAdapterAnswer(!Current[0].empty());
 
     Env.View.SetNumberCaption(CallerNumber);
     Env.View.SetTimeCaption(RingTime);
@@ -228,6 +232,14 @@ void TCallerMonitor::WriteRingLog(const std::string& lastPollTime) {
         // A log that cannot be written must not stop the monitor: the user
         // is told, and the cycle goes on so that later calls are still seen.
         Env.View.ShowError(ErrorReportText(error.what()));
+    }
+}
+
+void TCallerMonitor::NoteAdapterAnswer(bool answered) {
+    const bool wasReachable = AdapterReachable();
+    UnansweredInARow = answered ? 0 : std::min(UnansweredInARow + 1, kAdapterDownAfter);
+    if (Env.CallSink != nullptr && wasReachable != AdapterReachable()) {
+        Env.CallSink->AdapterHealth(AdapterReachable());
     }
 }
 

@@ -11,6 +11,7 @@
 // them, and DrainReceived feeds them to the reply reader on the window thread.
 #pragma once
 
+#include "monitor/CallSink.h"
 #include "monitor/Clock.h"
 #include "monitor/Port.h"
 #include "monitor/ProgramLocation.h"
@@ -40,6 +41,8 @@ struct TMonitorEnvironment {
     IProgramLocation& Location;
     ISettingsStore& Settings;
     IReceiveWakeup& Wakeup;
+    // Optional: told of each new caller and of the adapter's reachability.
+    ICallSink* CallSink = nullptr;
 };
 
 class TCallerMonitor {
@@ -85,6 +88,7 @@ public:
     const std::string& GetRingTime() const { return RingTime; }
     const std::string& GetLastPollTime() const { return LastPollTime; }
     const std::string& GetCallerNumber() const { return CallerNumber; }
+    bool AdapterReachable() const { return UnansweredInARow < kAdapterDownAfter; }
 
 private:
     // What the settings store keeps, as the window and the fields hold it.
@@ -92,6 +96,7 @@ private:
     void ResultPhase();
     void WriteRingLog(const std::string& lastPollTime);
     void ArmPollInterval();
+    void NoteAdapterAnswer(bool answered);
 
     TMonitorEnvironment Env;
     TSnapshot Current;
@@ -105,6 +110,7 @@ private:
     std::string LastPollTime;
     std::string CallerNumber;
     bool FirstTick = false;
+    int UnansweredInARow = 0;
 };
 
 } // namespace telvane

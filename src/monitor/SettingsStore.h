@@ -19,6 +19,10 @@ public:
     virtual std::optional<bool> ReadFlag(const std::string& name) const = 0;
     virtual void WriteText(const std::string& name, const std::string& text) = 0;
     virtual void WriteFlag(const std::string& name, bool flag) = 0;
+    // Texts that may hold any character (paths, commands, addresses) cross
+    // the interface as UTF-8 instead.
+    virtual std::optional<std::string> ReadUtf8Text(const std::string& name) const = 0;
+    virtual void WriteUtf8Text(const std::string& name, const std::string& text) = 0;
     // Closes the key, keeping what was written.
     virtual void CloseKey() = 0;
 };

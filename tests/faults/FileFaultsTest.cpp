@@ -95,6 +95,12 @@ public:
         Store_.WriteText(name, text);
     }
     void WriteFlag(const std::string& name, bool flag) override { Store_.WriteFlag(name, flag); }
+    std::optional<std::string> ReadUtf8Text(const std::string& name) const override {
+        return Store_.ReadUtf8Text(name);
+    }
+    void WriteUtf8Text(const std::string& name, const std::string& text) override {
+        Store_.WriteUtf8Text(name, text);
+    }
     void CloseKey() override { Store_.CloseKey(); }
 
     // The last save failed, whether at opening the key or at writing the file.

@@ -24,6 +24,13 @@ public:
     std::optional<bool> ReadFlag(const std::string& name) const override;
     void WriteText(const std::string& name, const std::string& text) override;
     void WriteFlag(const std::string& name, bool flag) override;
+    // Memory keeps bytes: UTF-8 texts are stored like any other.
+    std::optional<std::string> ReadUtf8Text(const std::string& name) const override {
+        return ReadText(name);
+    }
+    void WriteUtf8Text(const std::string& name, const std::string& text) override {
+        WriteText(name, text);
+    }
     void CloseKey() override;
 
     std::map<std::string, TKey> Keys;

@@ -13,8 +13,10 @@ TSimRig::TSimRig(const std::filesystem::path& folder, ISettingsStore* store,
                                                  ResultPhases += result ? 1 : 0;
                                              }),
       Port(Scheduler), Location(folder) {
-    Monitor = std::make_unique<TCallerMonitor>(
-        TMonitorEnvironment{View, Timer1, Port, Clock, Location, store ? *store : Settings, *this});
+    TMonitorEnvironment environment{View, Timer1, Port, Clock, Location, store ? *store : Settings,
+                                    *this};
+    environment.CallSink = &CallSink;
+    Monitor = std::make_unique<TCallerMonitor>(environment);
     Port.OnReceive = [this](std::uint16_t size) { Monitor->Comm1CommReceive(size); };
 }
 

@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace telvane::sim {
 
@@ -26,6 +27,19 @@ public:
 
 private:
     std::filesystem::path Folder_;
+};
+
+// Records what the monitor tells its call sink, one line per event:
+// "call <number> <detection time> <previous poll>" or "adapter up|down".
+class TRecordingCallSink final : public ICallSink {
+public:
+    void NewCaller(const std::string& number, const std::string& detectionTime,
+                   const std::string& previousPollTime) override {
+        Events.push_back("call " + number + " " + detectionTime + " " + previousPollTime);
+    }
+    void AdapterHealth(bool up) override { Events.push_back(up ? "adapter up" : "adapter down"); }
+
+    std::vector<std::string> Events;
 };
 
 class TSimRig : private IReceiveWakeup {
@@ -59,6 +73,7 @@ public:
     TRecordingView View;
     TMemorySettingsStore Settings;
     TFixedLocation Location;
+    TRecordingCallSink CallSink;
     std::unique_ptr<TCallerMonitor> Monitor;
     int ResultPhases = 0;
 

@@ -99,6 +99,26 @@ void TQtSettingsStore::WriteFlag(const std::string& name, bool flag) {
     }
 }
 
+std::optional<std::string> TQtSettingsStore::ReadUtf8Text(const std::string& name) const {
+    if (!Settings_) {
+        return std::nullopt;
+    }
+    const QVariant value = Settings_->value(QString::fromStdString(name));
+    if (value.typeId() == QMetaType::QStringList) {
+        return value.toStringList().join(", ").toStdString();
+    }
+    if (!value.canConvert<QString>()) {
+        return std::nullopt;
+    }
+    return value.toString().toStdString();
+}
+
+void TQtSettingsStore::WriteUtf8Text(const std::string& name, const std::string& text) {
+    if (Settings_) {
+        Settings_->setValue(QString::fromStdString(name), QString::fromStdString(text));
+    }
+}
+
 void TQtSettingsStore::CloseKey() {
     if (!Settings_) {
         return;

@@ -27,6 +27,8 @@ public:
     std::optional<bool> ReadFlag(const std::string& name) const override;
     void WriteText(const std::string& name, const std::string& text) override;
     void WriteFlag(const std::string& name, bool flag) override;
+    std::optional<std::string> ReadUtf8Text(const std::string& name) const override;
+    void WriteUtf8Text(const std::string& name, const std::string& text) override;
     void CloseKey() override;
 
     // The status of the last CloseKey's write to the backing file.
