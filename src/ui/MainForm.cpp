@@ -8,8 +8,10 @@
 #include "ui/widgets/JapaneseFonts.h"
 
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QMessageBox>
 #include <QScreen>
 
@@ -30,8 +32,10 @@ TMainForm::TMainForm(QWidget* parent)
     setFixedSize(311, 152);
     Ui_->CheckButton->setFocus();
 
-    Monitor_ = std::make_unique<TCallerMonitor>(
-        TMonitorEnvironment{*this, Timer1, Port_, Clock_, Location_, Settings_, *this});
+    ContextMenu_ = new QMenu(this);
+    TMonitorEnvironment environment{*this, Timer1, Port_, Clock_, Location_, Settings_, *this};
+    environment.CallSink = &CallSinks_;
+    Monitor_ = std::make_unique<TCallerMonitor>(environment);
     Comm1.SetOnCommReceive(
         [this](TComm*, std::uint16_t size) { Monitor_->Comm1CommReceive(size); });
     // Errors of the port's watch thread are shown on the window thread.
@@ -144,6 +148,14 @@ void TMainForm::keyPressEvent(QKeyEvent* event) {
         return;
     }
     QDialog::keyPressEvent(event);
+}
+
+void TMainForm::contextMenuEvent(QContextMenuEvent* event) {
+    if (ContextMenu_->isEmpty()) {
+        QDialog::contextMenuEvent(event);
+        return;
+    }
+    ContextMenu_->popup(event->globalPos());
 }
 
 std::string TMainForm::PortText() const {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "comm/Comm.h"
+#include "monitor/CallFanout.h"
 #include "monitor/CallerMonitor.h"
 #include "monitor/Clock.h"
 #include "ui/CommPort.h"
@@ -21,6 +22,7 @@ class TMainForm;
 }
 
 class QLabel;
+class QMenu;
 
 namespace telvane {
 
@@ -40,6 +42,12 @@ public:
 
     TCallerMonitor& Monitor() { return *Monitor_; }
     TComm& Comm() { return Comm1; }
+    // Every new caller and every change of the adapter's reachability goes
+    // to the sinks added here.
+    TCallFanout& CallSinks() { return CallSinks_; }
+    // The window's context menu. Features beside the window's own controls
+    // add their actions here; while it is empty, no menu opens.
+    QMenu* ContextMenu() const { return ContextMenu_; }
 
     // IView.
     std::string PortText() const override;
@@ -70,6 +78,7 @@ protected:
     void changeEvent(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     void Timer1Timer();
@@ -86,7 +95,9 @@ private:
     TQtSettingsStore Settings_;
     TSystemClock Clock_;
     TQtProgramLocation Location_;
+    TCallFanout CallSinks_;
     std::unique_ptr<TCallerMonitor> Monitor_;
+    QMenu* ContextMenu_ = nullptr;
     TTerminationSignals* Termination_ = nullptr;
     std::function<void()> ShowAbout_;
     std::function<void()> Minimized_;
