@@ -82,6 +82,8 @@ void TMyAboutDialogBox::FormCreate() {
         ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(DialogFont_), FALSE);
     }
     ::SendMessageW(productName, WM_SETFONT, reinterpret_cast<WPARAM>(ProductFont_), FALSE);
+    SizeLabelToText(productName);
+    SizeLabelToText(version);
 
     ImageIconStreched1 = std::make_unique<TImageIconStreched>(
         panel, IDC_IMAGEICON, Scaled(kImageIcon.Left), Scaled(kImageIcon.Top),

@@ -1,6 +1,7 @@
 #include "win32/Fonts.h"
 
 #include <array>
+#include <string>
 
 namespace telvane::win32 {
 namespace {
@@ -57,6 +58,24 @@ HFONT CreateJapaneseFont(TFace face, int characterHeight, bool bold, bool italic
                          italic ? TRUE : FALSE, FALSE, FALSE, SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS,
                          CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, VARIABLE_PITCH | FF_SWISS,
                          FaceName(face));
+}
+
+void SizeLabelToText(HWND label) {
+    const int length = ::GetWindowTextLengthW(label);
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(::GetWindowTextW(label, text.data(), length + 1)));
+    const HDC dc = ::GetDC(label);
+    const HGDIOBJ old =
+        ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(label, WM_GETFONT, 0, 0)));
+    SIZE extent{};
+    ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+    ::SelectObject(dc, old);
+    ::ReleaseDC(label, dc);
+    RECT area{};
+    ::GetWindowRect(label, &area);
+    ::SetWindowPos(label, nullptr, 0, 0, extent.cx, area.bottom - area.top,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ::InvalidateRect(label, nullptr, TRUE);
 }
 
 } // namespace telvane::win32

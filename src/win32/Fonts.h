@@ -14,6 +14,10 @@ const wchar_t* FaceName(TFace face);
 // A new font; the caller deletes it with DeleteObject.
 HFONT CreateJapaneseFont(TFace face, int characterHeight, bool bold, bool italic);
 
+// Sizes a label to its text in its font, growing to the right; the height
+// stays.
+void SizeLabelToText(HWND label);
+
 // Pixels at 96 dpi on this screen.
 int Scaled(int pixels);
 

@@ -395,21 +395,9 @@ void TMainForm::SetTextOf(int id, const std::string& text) {
 
 void TMainForm::SetCaption(int id, const std::string& text) {
     const HWND label = Control(id);
-    const std::wstring wide = WideFromShiftJis(text);
-    ::SetWindowTextW(label, wide.c_str());
+    ::SetWindowTextW(label, WideFromShiftJis(text).c_str());
     // Labels size themselves to their text, growing to the right.
-    const HDC dc = ::GetDC(label);
-    const HGDIOBJ old =
-        ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(label, WM_GETFONT, 0, 0)));
-    SIZE extent{};
-    ::GetTextExtentPoint32W(dc, wide.c_str(), static_cast<int>(wide.size()), &extent);
-    ::SelectObject(dc, old);
-    ::ReleaseDC(label, dc);
-    RECT area{};
-    ::GetWindowRect(label, &area);
-    ::SetWindowPos(label, nullptr, 0, 0, extent.cx, area.bottom - area.top,
-                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    ::InvalidateRect(label, nullptr, TRUE);
+    SizeLabelToText(label);
 }
 
 std::string TMainForm::PortText() const {
