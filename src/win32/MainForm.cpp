@@ -100,6 +100,8 @@ void TMainForm::CreateControls() {
     if (ToolTip_) {
         // Long hints wrap instead of running off the screen.
         ::SendMessageW(ToolTip_, TTM_SETMAXTIPWIDTH, 0, Scaled(400));
+        // Its own font may lack Japanese where the system's language is another.
+        ::SendMessageW(ToolTip_, WM_SETFONT, reinterpret_cast<WPARAM>(WindowFont_), FALSE);
     }
 
     // Created in tab order: the z-order of the children is the tab order.
