@@ -163,6 +163,12 @@ INT_PTR CALLBACK TMyAboutDialogBox::DialogProc(HWND window, UINT message, WPARAM
     case WM_CLOSE:
         dialog->Closed_ = true;
         return TRUE;
+    case WM_NCDESTROY:
+        // Destroyed with its owner, the main window.
+        ::SetWindowLongPtrW(window, DWLP_USER, 0);
+        dialog->Window_ = nullptr;
+        dialog->Closed_ = true;
+        return FALSE;
     default:
         return FALSE;
     }

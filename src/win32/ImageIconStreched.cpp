@@ -164,6 +164,10 @@ void TImage::Paint(HDC dc) const {
 
 LRESULT CALLBACK TImage::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* image = reinterpret_cast<TImage*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (message == WM_NCDESTROY && image) {
+        // Destroyed with its parent: the control outlives its window.
+        image->Window_ = nullptr;
+    }
     if (message == WM_PAINT && image) {
         PAINTSTRUCT paint{};
         const HDC dc = ::BeginPaint(window, &paint);

@@ -42,7 +42,7 @@ TMainForm::TMainForm(HINSTANCE instance)
             const std::lock_guard<std::mutex> lock(CommErrorsMutex_);
             CommErrors_.emplace_back(error.what());
         }
-        ::PostMessageW(Window_, WM_TELVANE_COMMERROR, 0, 0);
+        ::PostMessageW(PostTarget_.load(), WM_TELVANE_COMMERROR, 0, 0);
     });
 }
 
@@ -83,6 +83,7 @@ bool TMainForm::Create() {
     if (!Window_) {
         return false;
     }
+    PostTarget_.store(Window_);
     CreateControls();
     return true;
 }
@@ -226,7 +227,7 @@ void TMainForm::FormClose() {
 
 void TMainForm::PostReceived() {
     // One message per batch; the window thread drains whatever has arrived.
-    ::PostMessageW(Window_, WM_TELVANE_RECEIVED, 0, 0);
+    ::PostMessageW(PostTarget_.load(), WM_TELVANE_RECEIVED, 0, 0);
 }
 
 void TMainForm::ShowCommErrors() {
@@ -365,6 +366,11 @@ LRESULT TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     case WM_DESTROY:
         ::PostQuitMessage(0);
+        return 0;
+    case WM_NCDESTROY:
+        PostTarget_.store(nullptr);
+        ::SetWindowLongPtrW(Window_, GWLP_USERDATA, 0);
+        Window_ = nullptr;
         return 0;
     default:
         break;

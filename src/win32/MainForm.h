@@ -13,6 +13,7 @@
 #include "win32/WinProgramLocation.h"
 #include "win32/WinTimer.h"
 
+#include <atomic>
 #include <deque>
 #include <functional>
 #include <map>
@@ -86,6 +87,8 @@ private:
 
     HINSTANCE Instance_;
     HWND Window_ = nullptr;
+    // Where the watch thread posts; cleared when the window goes.
+    std::atomic<HWND> PostTarget_{nullptr};
     HWND ToolTip_ = nullptr;
     HFONT WindowFont_ = nullptr;
     HFONT NumberFont_ = nullptr;
