@@ -41,6 +41,25 @@ void Place(HWND control, const TRect& rect) {
                    Scaled(rect.Height), SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+// A system menu of Move and Close: every other entry goes (some systems add
+// their own), and a separator stays only between two entries.
+void KeepMoveAndCloseOnly(HMENU menu) {
+    for (int i = ::GetMenuItemCount(menu) - 1; i >= 0; --i) {
+        const UINT id = ::GetMenuItemID(menu, i);
+        if (id != SC_MOVE && id != SC_CLOSE && id != 0) {
+            ::DeleteMenu(menu, static_cast<UINT>(i), MF_BYPOSITION);
+        }
+    }
+    for (int i = ::GetMenuItemCount(menu) - 1; i >= 0; --i) {
+        const bool separator = ::GetMenuItemID(menu, i) == 0;
+        const bool afterSeparator = i > 0 && ::GetMenuItemID(menu, i - 1) == 0;
+        const bool atEdge = i == 0 || i == ::GetMenuItemCount(menu) - 1;
+        if (separator && (afterSeparator || atEdge)) {
+            ::DeleteMenu(menu, static_cast<UINT>(i), MF_BYPOSITION);
+        }
+    }
+}
+
 } // namespace
 
 TMyAboutDialogBox::TMyAboutDialogBox(HINSTANCE instance, HWND owner)
@@ -92,11 +111,7 @@ void TMyAboutDialogBox::FormCreate() {
     ImageIconStreched1->Picture().SetIcon(static_cast<HICON>(
         ::LoadImageW(Instance_, MAKEINTRESOURCEW(IDI_TELVANE), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE)));
 
-    // Its system menu offers only Move and Close.
-    const HMENU menu = ::GetSystemMenu(Window_, FALSE);
-    for (UINT command : {SC_RESTORE, SC_SIZE, SC_MINIMIZE, SC_MAXIMIZE}) {
-        ::DeleteMenu(menu, command, MF_BYCOMMAND);
-    }
+    KeepMoveAndCloseOnly(::GetSystemMenu(Window_, FALSE));
 
     // The normal-state rectangle: the layout's client area, centred.
     RECT outer{0, 0, Scaled(kAboutClientWidth), Scaled(kAboutClientHeight)};
