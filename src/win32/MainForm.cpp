@@ -148,7 +148,9 @@ void TMainForm::CreateControls() {
                 ::SendMessageW(control, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item));
             }
             ::SetWindowTextW(control, layout.Text);
-            // The height of a drop-down combo box is that of its open list.
+            // At most eight rows: the common controls count rows; older
+            // versions take the height of the open list.
+            ::SendMessageW(control, CB_SETMINVISIBLE, kDropDownRows, 0);
             const auto row = static_cast<int>(::SendMessageW(control, CB_GETITEMHEIGHT, 0, 0));
             ::SetWindowPos(control, nullptr, 0, 0, Scaled(layout.Width),
                            Scaled(layout.Height) + kDropDownRows * row + 2,
