@@ -140,12 +140,15 @@ void TMainForm::CreateControls() {
         ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
 
         if (layout.Kind == TControlKind::ckComboBox) {
-            const auto& items =
-                layout.Id == IDC_PORTSELECTOR
-                    ? std::vector<const wchar_t*>(kPortItems.begin(), kPortItems.end())
-                    : std::vector<const wchar_t*>(kIntervalItems.begin(), kIntervalItems.end());
-            for (const wchar_t* item : items) {
-                ::SendMessageW(control, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item));
+            const auto add = [control](const auto& items) {
+                for (const wchar_t* item : items) {
+                    ::SendMessageW(control, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item));
+                }
+            };
+            if (layout.Id == IDC_PORTSELECTOR) {
+                add(kPortItems);
+            } else {
+                add(kIntervalItems);
             }
             ::SetWindowTextW(control, layout.Text);
             // At most eight rows: the common controls count rows; older
@@ -160,7 +163,7 @@ void TMainForm::CreateControls() {
             SetHint(control, layout.Hint);
         }
         if (layout.Kind == TControlKind::ckLabel) {
-            SetCaption(layout.Id, ShiftJisFromWide(layout.Text));
+            SizeLabelToText(control);
         }
     }
     FocusControl_ = Control(IDC_CHECKBUTTON);
