@@ -9,5 +9,8 @@ namespace telvane {
 
 std::wstring WideFromShiftJis(const std::string& text);
 std::string ShiftJisFromWide(const std::wstring& text);
+// Paths, commands and names from elsewhere are UTF-8 on this side.
+std::wstring WideFromUtf8(const std::string& text);
+std::string Utf8FromWide(const std::wstring& text);
 
 } // namespace telvane

@@ -32,8 +32,9 @@ std::wstring WindowText(HWND window) {
 
 TMainForm::TMainForm(HINSTANCE instance)
     : Instance_(instance), Timer1([this] { Handle([this] { Monitor_->Timer1Timer(); }); }) {
-    Monitor_ = std::make_unique<TCallerMonitor>(
-        TMonitorEnvironment{*this, Timer1, Port_, Clock_, Location_, Settings_, *this});
+    TMonitorEnvironment environment{*this, Timer1, Port_, Clock_, Location_, Settings_, *this};
+    environment.CallSink = &CallSinks_;
+    Monitor_ = std::make_unique<TCallerMonitor>(environment);
     Comm1.SetOnCommReceive(
         [this](TComm*, std::uint16_t size) { Monitor_->Comm1CommReceive(size); });
     // Errors of the port's watch thread are shown on the window thread.

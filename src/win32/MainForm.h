@@ -5,6 +5,7 @@
 #pragma once
 
 #include "comm/Comm.h"
+#include "monitor/CallFanout.h"
 #include "monitor/CallerMonitor.h"
 #include "monitor/Clock.h"
 #include "win32/CommPort.h"
@@ -38,6 +39,9 @@ public:
     // Creates the window and its controls, hidden. Returns whether it exists.
     bool Create();
     HWND Handle() const { return Window_; }
+    // Every new caller and every change of the adapter's reachability goes
+    // to the sinks added here.
+    TCallFanout& CallSinks() { return CallSinks_; }
     // Loads the settings and starts the first query; called once before the
     // window is shown.
     void AllFormCreated();
@@ -101,6 +105,7 @@ private:
     TRegistrySettingsStore Settings_;
     TSystemClock Clock_;
     TWinProgramLocation Location_;
+    TCallFanout CallSinks_;
     std::unique_ptr<TCallerMonitor> Monitor_;
 
     std::function<void()> ShowAbout_;

@@ -90,6 +90,16 @@ bool TRegistrySettingsStore::ValueExists(const std::string& name) const {
 }
 
 std::optional<std::string> TRegistrySettingsStore::ReadText(const std::string& name) const {
+    return ReadTextAs(name, ShiftJisFromWide);
+}
+
+std::optional<std::string> TRegistrySettingsStore::ReadUtf8Text(const std::string& name) const {
+    return ReadTextAs(name, Utf8FromWide);
+}
+
+std::optional<std::string>
+TRegistrySettingsStore::ReadTextAs(const std::string& name,
+                                   std::string (*narrow)(const std::wstring&)) const {
     const std::optional<TValue> value = Query(Key_, name);
     if (!value) {
         return std::nullopt;
@@ -97,7 +107,7 @@ std::optional<std::string> TRegistrySettingsStore::ReadText(const std::string& n
     switch (value->Kind) {
     case REG_SZ:
     case REG_EXPAND_SZ:
-        return ShiftJisFromWide(WideOf(*value));
+        return narrow(WideOf(*value));
     case REG_DWORD:
         // A number where a text belongs reads as its digits.
         if (const std::optional<DWORD> number = DwordOf(*value)) {
@@ -134,10 +144,17 @@ std::optional<bool> TRegistrySettingsStore::ReadFlag(const std::string& name) co
 }
 
 void TRegistrySettingsStore::WriteText(const std::string& name, const std::string& text) {
+    WriteWide(name, WideFromShiftJis(text));
+}
+
+void TRegistrySettingsStore::WriteUtf8Text(const std::string& name, const std::string& text) {
+    WriteWide(name, WideFromUtf8(text));
+}
+
+void TRegistrySettingsStore::WriteWide(const std::string& name, const std::wstring& wide) {
     if (!Key_) {
         return;
     }
-    const std::wstring wide = WideFromShiftJis(text);
     ::RegSetValueExW(Key_, WideFromShiftJis(name).c_str(), 0, REG_SZ,
                      reinterpret_cast<const BYTE*>(wide.c_str()),
                      static_cast<DWORD>((wide.size() + 1) * sizeof(wchar_t)));

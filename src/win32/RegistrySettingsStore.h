@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 namespace telvane::win32 {
 
 class TRegistrySettingsStore final : public ISettingsStore {
@@ -22,9 +24,15 @@ public:
     std::optional<bool> ReadFlag(const std::string& name) const override;
     void WriteText(const std::string& name, const std::string& text) override;
     void WriteFlag(const std::string& name, bool flag) override;
+    std::optional<std::string> ReadUtf8Text(const std::string& name) const override;
+    void WriteUtf8Text(const std::string& name, const std::string& text) override;
     void CloseKey() override;
 
 private:
+    std::optional<std::string> ReadTextAs(const std::string& name,
+                                          std::string (*narrow)(const std::wstring&)) const;
+    void WriteWide(const std::string& name, const std::wstring& wide);
+
     HKEY Root_;
     HKEY Key_ = nullptr;
 };

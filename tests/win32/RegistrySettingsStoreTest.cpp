@@ -52,8 +52,15 @@ TEST_F(RegistrySettingsStoreTest, OpensWithoutCreatingAndKeepsTextsAndFlags) {
     store.WriteText("DateTime", "");
     store.WriteFlag("LogRing", true);
     store.WriteFlag("Dream", false);
+    // An added setting in UTF-8 with a character that Shift_JIS lacks.
+    store.WriteUtf8Text("Phonebook", "C:\\Jos\xC3\xA9\\book.vcf");
     store.CloseKey();
 
+    EXPECT_EQ(Raw(L"Phonebook"),
+              std::make_pair(DWORD{REG_SZ}, std::wstring(L"C:\\Jos\u00E9\\book.vcf")));
+    ASSERT_TRUE(store.OpenKey(Path, false));
+    EXPECT_EQ(store.ReadUtf8Text("Phonebook"), std::string("C:\\Jos\xC3\xA9\\book.vcf"));
+    store.CloseKey();
     EXPECT_EQ(Raw(L"Interval"), std::make_pair(DWORD{REG_SZ}, std::wstring(L" 5分")));
     EXPECT_EQ(Raw(L"Magic10"), std::make_pair(DWORD{REG_SZ}, std::wstring(L"番号情報なし")));
     EXPECT_EQ(Raw(L"LogRing"), std::make_pair(DWORD{REG_DWORD}, std::wstring(L"1")));
