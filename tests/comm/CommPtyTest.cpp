@@ -396,6 +396,19 @@ TEST_F(CommPty, HangUpMidTransferEndsTheWatchInOrder) {
     EXPECT_FALSE(comm.IsOpen());
 }
 
+// A hang-up of the line while the adapter's side stays open: every read
+// fails from now on, and the watch thread must end instead of spinning.
+TEST_F(CommPty, ReadErrorOnALiveLineEndsTheWatch) {
+    TComm comm;
+    comm.SetPort(3);
+    ReadOnReceive(comm);
+    comm.Open();
+    ASSERT_EQ(::ioctl(Slave, TIOCVHANGUP), 0) << std::strerror(errno);
+    ASSERT_NE(comm.Watch(), nullptr);
+    EXPECT_TRUE(comm.Watch()->WaitFor(10s)) << "the watch thread must end on the error";
+    comm.Close();
+}
+
 TEST_F(CommPty, WriteToASideThatStopsReadingRaisesAfterTheTimeOut) {
     TComm comm;
     comm.SetPort(3);
