@@ -11,9 +11,6 @@ protected:
     Detection() : EndToEnd("1") {}
 };
 
-// The texts themselves are under test here, not the pace of the line.
-using CallerText = EndToEnd;
-
 // The two times and the number of a log line.
 struct TLine {
     std::string Before;
@@ -70,45 +67,6 @@ TEST_F(Detection, NewCallerBetweenPollsWritesExactlyOneLine) {
     EXPECT_LE(call.At, saved["LastDateTime"]);
     EXPECT_EQ(saved["Magic10"].substr(0, 21), "RECEIVE CALLING PARTY");
     EXPECT_EQ(saved["Magic10"].substr(saved["Magic10"].size() - 12), "= 0312345678");
-}
-
-TEST_F(CallerText, IsLoggedAsTheAdapterShowsIt) {
-    const struct {
-        const char* Caller; // after "=" in the adapter's line
-        std::string Logged;
-    } cases[] = {
-        {"0312345678/12", "0312345678/12"}, // a sub-address after "/"
-        {"P", "P"},                         // withheld, with its reason
-        {"O", "O"},
-        {"03,1234,5678", "03,1234,5678"},   // commas are not escaped
-        {"BUFFER EMPTY", sjis::kNoNumber},  // no number information
-        {"BUFFER EMPTY ", "BUFFER EMPTY "}, // only the whole text is replaced
-        {"   0451112222 ", "0451112222 "},  // leading blanks go, trailing stay
-        {"", ""},                           // nothing after "="
-    };
-    WriteSettings(SettingsFile(), Polling());
-    ASSERT_NO_FATAL_FAILURE(Start());
-    ASSERT_TRUE(WaitForLogLines(CallLog(), 1));
-
-    ASSERT_NO_FATAL_FAILURE(RingBetweenPolls(cases[0].Caller));
-    for (std::size_t i = 0; i < std::size(cases); ++i) {
-        SCOPED_TRACE(std::string("caller \"") + cases[i].Caller + "\"");
-        std::string line;
-        ASSERT_NO_FATAL_FAILURE(NextLine(line));
-        // The next query starts a poll interval after this line was written.
-        if (i + 1 < std::size(cases)) {
-            Adapter->Send(std::string("caller ") + cases[i + 1].Caller);
-        }
-        const TLine logged = Parse(line);
-        EXPECT_TRUE(IsTimeText(logged.Before)) << line;
-        EXPECT_TRUE(IsTimeText(logged.At)) << line;
-        EXPECT_EQ(logged.Number, cases[i].Logged);
-        EXPECT_TRUE(logged.EndsWithCrLf);
-    }
-    EXPECT_EQ(Fields(LogLines(CallLog()).at(4)).size(), 5u) << "commas of the number";
-    TSettings saved;
-    ASSERT_NO_FATAL_FAILURE(Stop(saved));
-    EXPECT_EQ(LogLines(CallLog()).size(), 1 + std::size(cases));
 }
 
 TEST_F(Detection, ShapeOfTheReplyDoesNotChangeWhatIsRead) {
