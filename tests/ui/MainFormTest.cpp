@@ -292,12 +292,8 @@ TEST_F(MainWindow, QueriesGoOnWhileTheVersionDialogIsOpen) {
     TMyAboutDialogBox about;
     Form->SetAboutDialog([&about] { about.ShowModalMaximized(); });
 
-    bool maximized = false;
-    bool modal = false;
     bool queried = false;
     QTimer::singleShot(0, [&] {
-        maximized = about.isMaximized();
-        modal = QApplication::activeModalWidget() == &about;
         // A query started now ends while the dialog is open.
         Adapter.Ring("0987654321");
         Form->Monitor().CheckButtonClick();
@@ -305,8 +301,6 @@ TEST_F(MainWindow, QueriesGoOnWhileTheVersionDialogIsOpen) {
         QTest::keyClick(QApplication::activeModalWidget(), Qt::Key_Return);
     });
     QTest::mouseClick(Find<QPushButton>("AboutButton"), Qt::LeftButton);
-    EXPECT_TRUE(maximized);
-    EXPECT_TRUE(modal);
     EXPECT_TRUE(queried);
     EXPECT_FALSE(about.isVisible());
 }
