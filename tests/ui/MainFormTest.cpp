@@ -180,8 +180,6 @@ TEST_F(MainWindow, LayoutComesFromTheDesignerFile) {
 
     // The default button and the tab order.
     EXPECT_TRUE(Find<QPushButton>("CheckButton")->isDefault());
-    const char* order[] = {"PortSelector", "CheckButton",      "ShowButton", "AboutButton",
-                           "WaitButton",   "IntervalSelector", "LogRingFlag"};
     QStringList chain;
     QWidget* widget = Find<QWidget>("PortSelector");
     for (int i = 0; i < 40 && chain.size() < 7; ++i, widget = widget->nextInFocusChain()) {
@@ -190,11 +188,8 @@ TEST_F(MainWindow, LayoutComesFromTheDesignerFile) {
             chain << name;
         }
     }
-    QStringList expected;
-    for (const char* name : order) {
-        expected << name;
-    }
-    EXPECT_EQ(chain, expected);
+    EXPECT_EQ(chain, QStringList({"PortSelector", "CheckButton", "ShowButton", "AboutButton",
+                                  "WaitButton", "IntervalSelector", "LogRingFlag"}));
 }
 
 TEST_F(MainWindow, WithoutPortNothingIsQueriedAndTheHintNamesTheProgramsFolder) {
