@@ -114,12 +114,6 @@ TEST_F(Lifecycle, PartialKeyAndOddKindsKeepTheDefaultsOfWhatIsMissing) {
     EXPECT_EQ(std::get<std::string>(Stored().at("Port")), "3");
 }
 
-TEST_F(Lifecycle, HintNamesTheCallLogInTheProgramsFolder) {
-    Rig.Start();
-    EXPECT_EQ(Rig.View.LogRingHint, std::string(texts::kHintBefore) + Folder.Path().string() +
-                                        "/RingLog.txt" + texts::kHintAfter);
-}
-
 // Whether the adapter is silent or answers only "ERROR".
 class FirstQueryWithoutReply : public Lifecycle, public ::testing::WithParamInterface<bool> {};
 
