@@ -21,27 +21,6 @@ using TScript = TRecordingCommPlatform::TTransferScript;
 
 namespace {
 
-// Everything a test observes from the watch thread, in order.
-class TLog {
-public:
-    void Add(const std::string& Entry) {
-        std::lock_guard<std::mutex> lock(FLock);
-        FEntries.push_back(Entry);
-        FChanged.notify_all();
-    }
-    // The entries once there are at least Count of them (or after 10 s).
-    std::vector<std::string> WaitFor(size_t Count) {
-        std::unique_lock<std::mutex> lock(FLock);
-        FChanged.wait_for(lock, 10s, [&] { return FEntries.size() >= Count; });
-        return FEntries;
-    }
-
-private:
-    std::mutex FLock;
-    std::condition_variable FChanged;
-    std::vector<std::string> FEntries;
-};
-
 class CommComponent : public ::testing::Test {
 protected:
     Calls MyCalls() const { return Driver->CallsOn(std::this_thread::get_id()); }

@@ -47,34 +47,6 @@ size_t CountEntries(const char* Folder) {
     return count;
 }
 
-// Bytes that arrive on the watch thread, for the test thread to wait on.
-class TReceived {
-public:
-    void Add(const char* Bytes, size_t Count, uint16_t Size) {
-        std::lock_guard<std::mutex> lock(FLock);
-        FBytes.append(Bytes, Count);
-        FSizes.push_back(Size);
-        FChanged.notify_all();
-    }
-    // The bytes once there are at least Count of them (or after 10 s).
-    std::string WaitFor(size_t Count) {
-        std::unique_lock<std::mutex> lock(FLock);
-        FChanged.wait_for(lock, 10s, [&] { return FBytes.size() >= Count; });
-        return FBytes;
-    }
-    std::vector<uint16_t> WaitForNotifications(size_t Count) {
-        std::unique_lock<std::mutex> lock(FLock);
-        FChanged.wait_for(lock, 10s, [&] { return FSizes.size() >= Count; });
-        return FSizes;
-    }
-
-private:
-    std::mutex FLock;
-    std::condition_variable FChanged;
-    std::string FBytes;
-    std::vector<uint16_t> FSizes;
-};
-
 class CommPty : public ::testing::Test {
 protected:
     // COM3 is a new pseudo-terminal's slave; the test keeps the master, and a
@@ -139,13 +111,13 @@ protected:
             std::vector<char> buffer(std::min<size_t>(Size, Limit));
             const int32_t got = Sender->Read(buffer.data(), static_cast<int32_t>(buffer.size()));
             EXPECT_EQ(got, static_cast<int32_t>(buffer.size()));
-            Received.Add(buffer.data(), static_cast<size_t>(std::max(got, 0)), Size);
+            Received.Add(std::string(buffer.data(), static_cast<size_t>(std::max(got, 0))));
         });
     }
 
     int Master = -1;
     int Slave = -1;
-    TReceived Received; // outlives the components of a test
+    TLog Received; // outlives the components of a test
 
 private:
     telvane::testing::TTempFolder FConfigHome;
@@ -288,23 +260,23 @@ TEST_F(CommPty, BurstSplitOverManyNotificationsKeepsEveryByteInOrder) {
         }
     });
     writer.join();
-    const std::string got = Received.WaitFor(burst.size());
+    const std::string got = Received.WaitForBytes(burst.size());
     EXPECT_EQ(got.size(), burst.size());
     EXPECT_TRUE(got == burst) << "bytes lost or out of order";
-    EXPECT_GT(Received.WaitForNotifications(0).size(), 1u);
+    EXPECT_GT(Received.WaitFor(0).size(), 1u);
 }
 
 TEST_F(CommPty, BytesLeftQueuedAreAnnouncedOnlyWhenMoreArrive) {
     TComm comm;
     comm.SetPort(3);
-    comm.SetOnCommReceive([this](TComm*, uint16_t Size) { Received.Add("", 0, Size); });
+    comm.SetOnCommReceive([this](TComm*, uint16_t Size) { Received.Add(std::to_string(Size)); });
     comm.Open();
     WriteMaster("a");
-    EXPECT_EQ(Received.WaitForNotifications(1), std::vector<uint16_t>{1});
+    EXPECT_EQ(Received.WaitFor(1), std::vector<std::string>{"1"});
     // Give a wait that wrongly announces old bytes time to do so.
     std::this_thread::sleep_for(50ms);
     WriteMaster("b");
-    EXPECT_EQ(Received.WaitForNotifications(2), (std::vector<uint16_t>{1, 2}));
+    EXPECT_EQ(Received.WaitFor(2), (std::vector<std::string>{"1", "2"}));
 }
 
 TEST_F(CommPty, ReadWithoutHandlerDeliversWhatIsQueued) {
@@ -352,7 +324,7 @@ TEST_F(CommPty, HangUpMidTransferEndsTheWatchInOrder) {
     HangUp(); // the adapter goes away mid-reply
     ASSERT_NE(comm.Watch(), nullptr);
     EXPECT_TRUE(comm.Watch()->WaitFor(10s)) << "the watch thread must end, not spin";
-    const std::string got = Received.WaitFor(0);
+    const std::string got = Received.WaitForBytes(0);
     EXPECT_EQ(got, sent.substr(0, got.size()));
     EXPECT_THROW(comm.WriteString(Query), ECommReadWriteError);
     comm.Close();
@@ -412,7 +384,7 @@ TEST_F(CommPty, EventMaskChangeKeepsReceivingAndReportsTheEmptyQueue) {
         EXPECT_TRUE(changed.wait_for(guard, 10s, [&] { return transmitted > 0; }));
     }
     WriteMaster("y");
-    EXPECT_EQ(Received.WaitFor(1), "y");
+    EXPECT_EQ(Received.WaitForBytes(1), "y");
 }
 
 TEST_F(CommPty, CloseDiscardsBothQueues) {
@@ -456,7 +428,7 @@ TEST_F(CommPty, ThousandCyclesKeepTheSettingsAndLeaveNoDescriptorOrThreadBehind)
         ASSERT_EQ(ReadMaster(3), "AT\r") << "cycle " << cycle;
         WriteMaster("OK\r");
         replies += "OK\r";
-        ASSERT_EQ(Received.WaitFor(replies.size()), replies) << "cycle " << cycle;
+        ASSERT_EQ(Received.WaitForBytes(replies.size()), replies) << "cycle " << cycle;
         comm.Close();
         if (cycle == 0) {
             EXPECT_EQ(CountEntries("/proc/self/task"), threads) << "Close must end the watch";
