@@ -1,0 +1,194 @@
+#include "callers/NumberKnowledge.h"
+
+#include "callers/NumberReader.h"
+#include "callers/TextDecoding.h"
+
+#include <utility>
+
+namespace telvane {
+namespace {
+
+struct TWords {
+    const char* Japanese;
+    const char* English;
+};
+
+const char* Pick(const TWords& words, bool english) {
+    return english ? words.English : words.Japanese;
+}
+
+const TWords* WithheldWords(const std::string& text) {
+    static const TWords withheld = {"非通知", "withheld"};
+    static const TWords outOfArea = {"表示圏外", "not available"};
+    static const TWords payphone = {"公衆電話", "payphone"};
+    if (text == "P") {
+        return &withheld;
+    }
+    if (text == "O") {
+        return &outOfArea;
+    }
+    if (text == "C") {
+        return &payphone;
+    }
+    return nullptr;
+}
+
+const char* KindWords(ENumberKind kind, bool english) {
+    switch (kind) {
+    case ENumberKind::nkFixedLine:
+        return Pick({"固定電話", "landline"}, english);
+    case ENumberKind::nkMobile:
+        return Pick({"携帯電話", "mobile"}, english);
+    case ENumberKind::nkFixedLineOrMobile:
+        return Pick({"固定電話か携帯電話", "landline or mobile"}, english);
+    case ENumberKind::nkTollFree:
+        return Pick({"通話料無料", "toll-free"}, english);
+    case ENumberKind::nkPremiumRate:
+        return Pick({"有料情報サービス", "premium rate"}, english);
+    case ENumberKind::nkSharedCost:
+        return Pick({"通話料分担", "shared cost"}, english);
+    case ENumberKind::nkVoip:
+        return Pick({"IP電話", "IP phone"}, english);
+    case ENumberKind::nkPersonal:
+        return Pick({"パーソナル番号", "personal number"}, english);
+    case ENumberKind::nkPager:
+        return Pick({"ポケットベル", "pager"}, english);
+    case ENumberKind::nkUan:
+        return Pick({"統一番号", "company number"}, english);
+    case ENumberKind::nkVoicemail:
+        return Pick({"留守番電話", "voicemail"}, english);
+    case ENumberKind::nkUnknown:
+        break;
+    }
+    return "";
+}
+
+std::string Trimmed(const std::string& text) {
+    const auto first = text.find_first_not_of(' ');
+    if (first == std::string::npos) {
+        return {};
+    }
+    const auto last = text.find_last_not_of(' ');
+    return text.substr(first, last - first + 1);
+}
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// Digits with the separators people and adapters put between them; a "+"
+// only in front. Anything else (letters, "番号情報なし") is not a number.
+bool IsNumberText(const std::string& text) {
+    bool digit = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (IsDigit(c)) {
+            digit = true;
+        } else if (c == '+') {
+            if (digit || text.find_first_not_of(" (", 0) != i) {
+                return false;
+            }
+        } else if (c != ' ' && c != '-' && c != '(' && c != ')' && c != '.') {
+            return false;
+        }
+    }
+    return digit;
+}
+
+bool IsAllDigits(const std::string& text) {
+    if (text.empty()) {
+        return false;
+    }
+    for (const char c : text) {
+        if (!IsDigit(c)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool IsEnglish(const std::string& language) {
+    return language.rfind("en", 0) == 0;
+}
+
+} // namespace
+
+std::string DigitsOf(const std::string& text) {
+    std::string digits;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (IsDigit(c)) {
+            digits += c;
+        } else if (c == '+' && digits.empty()) {
+            digits = "+";
+        } else if (c == '\xEF' && i + 2 < text.size() && text[i + 1] == '\xBC') {
+            // Full-width "０".."９" (U+FF10..FF19) and "＋" (U+FF0B).
+            const auto last = static_cast<unsigned char>(text[i + 2]);
+            if (last >= 0x90 && last <= 0x99) {
+                digits += static_cast<char>('0' + (last - 0x90));
+                i += 2;
+            } else if (last == 0x8B && digits.empty()) {
+                digits = "+";
+                i += 2;
+            }
+        }
+    }
+    return digits == "+" ? std::string() : digits;
+}
+
+TNumberKnowledge::TNumberKnowledge(std::string region, std::string language)
+    : Region_(std::move(region)), Language_(std::move(language)),
+      Reader_(MakeNumberReader(Region_, IsEnglish(Language_))) {}
+
+TNumberInfo TNumberKnowledge::Describe(const std::string& callerText) const {
+    TNumberInfo info;
+    info.Display = ShiftJisToUtf8(callerText);
+    const std::string text = Trimmed(callerText);
+    if (const TWords* words = WithheldWords(text)) {
+        info.Withheld = Pick(*words, IsEnglish(Language_));
+        return info;
+    }
+    const auto slash = text.find('/');
+    const std::string number = text.substr(0, slash);
+    std::string subAddress;
+    if (slash != std::string::npos) {
+        subAddress = text.substr(slash + 1);
+        if (!IsAllDigits(subAddress)) {
+            return info;
+        }
+    }
+    if (!IsNumberText(number)) {
+        return info;
+    }
+    TNumberReading reading = ReadNumber(*Reader_, number);
+    info.MatchKey = std::move(reading.Key);
+    if (!reading.Parsed) {
+        return info;
+    }
+    info.Parsed = true;
+    info.Display = std::move(reading.National);
+    if (!subAddress.empty()) {
+        info.Display += '/' + subAddress;
+    }
+    info.Area = std::move(reading.Area);
+    info.Kind = KindWords(reading.Kind, IsEnglish(Language_));
+    return info;
+}
+
+std::string TNumberKnowledge::MatchKey(const std::string& anyNumberText) const {
+    std::string text = anyNumberText;
+    // tel: URIs of vCard 4.0 and their parameters (";ext=", ";isub=").
+    if (text.size() >= 4 && (text[0] == 't' || text[0] == 'T') &&
+        (text[1] == 'e' || text[1] == 'E') && (text[2] == 'l' || text[2] == 'L') &&
+        text[3] == ':') {
+        text.erase(0, 4);
+    }
+    text = text.substr(0, text.find(';'));
+    text = text.substr(0, text.find('/'));
+    if (DigitsOf(text).empty()) {
+        return {};
+    }
+    return ReadKey(*Reader_, text);
+}
+
+} // namespace telvane

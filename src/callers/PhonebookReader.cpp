@@ -1,0 +1,603 @@
+#include "callers/PhonebookReader.h"
+
+#include "callers/Phonebook.h"
+#include "callers/TextDecoding.h"
+
+#include <algorithm>
+#include <cctype>
+#include <utility>
+
+namespace telvane {
+namespace {
+
+// The messages, in Japanese and English.
+struct TMessage {
+    const char* Japanese;
+    const char* English;
+};
+constexpr TMessage kNotText = {"テキストファイルではありません", "not a text file"};
+constexpr TMessage kUtf16 = {"UTF-16 のファイルは読めません。UTF-8 か Shift_JIS で保存してください",
+                             "UTF-16 files cannot be read; save it as UTF-8 or Shift_JIS"};
+constexpr TMessage kTooManyCards = {"連絡先が多すぎます (上限 100000 件)",
+                                    "more than 100000 contacts"};
+constexpr TMessage kNothingUsable = {"名前と電話番号のある連絡先がありません",
+                                     "no contact with a name and a phone number"};
+constexpr TMessage kNoName = {"名前のない連絡先です", "a contact without a name"};
+constexpr TMessage kNoNumber = {"電話番号のない連絡先です", "a contact without a phone number"};
+constexpr TMessage kNameTooLong = {"名前が長すぎます", "the name is too long"};
+constexpr TMessage kLineTooLong = {"行が長すぎます", "the line is too long"};
+constexpr TMessage kNotCsvLine = {"\"番号,名前\" の行ではありません", "not a \"number,name\" line"};
+
+class TReporter {
+public:
+    TReporter(TContactsRead& read, bool english) : Read_(read), English_(english) {}
+
+    std::string Text(const TMessage& message) const {
+        return English_ ? message.English : message.Japanese;
+    }
+    void Skip(std::size_t line, const TMessage& message) {
+        ++Read_.SkippedCount;
+        if (Read_.Skipped.size() < kMaxPhonebookWarnings) {
+            Read_.Skipped.push_back({line, Text(message)});
+        }
+    }
+    void Fail(std::size_t line, const TMessage& message) {
+        Read_.Error = TContactProblem{line, Text(message)};
+    }
+    // After reading: a file that had contacts, none of them usable, is broken.
+    void Finish() {
+        if (!Read_.Error && Read_.Contacts.empty() && Read_.SkippedCount > 0) {
+            Read_.Error = TContactProblem{Read_.Skipped.front().Line,
+                                          Text(kNothingUsable) + ": " + Read_.Skipped.front().What};
+        }
+    }
+
+private:
+    TContactsRead& Read_;
+    bool English_;
+};
+
+bool EqualNoCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::toupper(static_cast<unsigned char>(x)) ==
+                      std::toupper(static_cast<unsigned char>(y));
+           });
+}
+
+bool StartsNoCase(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() && EqualNoCase(text.substr(0, prefix.size()), prefix);
+}
+
+std::string Upper(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) {
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+    return out;
+}
+
+// Control characters (line ends from "\n", tabs) become blanks; blanks at
+// either end go.
+std::string CleanName(std::string text) {
+    for (char& c : text) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+            c = ' ';
+        }
+    }
+    const auto first = text.find_first_not_of(' ');
+    if (first == std::string::npos) {
+        return {};
+    }
+    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+// Splits at separator outside double quotes.
+std::vector<std::string_view> SplitOutsideQuotes(std::string_view text, char separator) {
+    std::vector<std::string_view> parts;
+    bool quoted = false;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '"') {
+            quoted = !quoted;
+        } else if (text[i] == separator && !quoted) {
+            parts.push_back(text.substr(start, i - start));
+            start = i + 1;
+        }
+    }
+    parts.push_back(text.substr(start));
+    return parts;
+}
+
+// ---- vCard ----
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    return -1;
+}
+
+// "=XX" becomes the byte; a "=" not followed by two hex digits (a cut-off
+// value) stays as it is.
+std::string DecodeQuotedPrintable(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '=' && i + 2 < text.size()) {
+            const int high = HexValue(text[i + 1]);
+            const int low = HexValue(text[i + 2]);
+            if (high >= 0 && low >= 0) {
+                out += static_cast<char>(high * 16 + low);
+                i += 2;
+                continue;
+            }
+        }
+        out += text[i];
+    }
+    return out;
+}
+
+// Splits a structured value (N, ORG) at unescaped ";" and undoes the escapes.
+std::vector<std::string> Components(std::string_view value) {
+    std::vector<std::string> parts(1);
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        const char c = value[i];
+        if (c == '\\' && i + 1 < value.size()) {
+            const char next = value[++i];
+            parts.back() += (next == 'n' || next == 'N') ? ' ' : next;
+        } else if (c == ';') {
+            parts.emplace_back();
+        } else {
+            parts.back() += c;
+        }
+    }
+    return parts;
+}
+
+bool HasNonAscii(const std::string& text) {
+    return std::any_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+}
+
+// N is family;given;middle;prefix;suffix. Japanese names read family name
+// first, Western ones given name first.
+std::string NameFromN(std::string_view value) {
+    std::vector<std::string> parts = Components(value);
+    parts.resize(5);
+    for (auto& part : parts) {
+        part = CleanName(part);
+    }
+    std::vector<std::string> order;
+    if (HasNonAscii(parts[0]) || HasNonAscii(parts[1])) {
+        order = {parts[0], parts[1], parts[2]};
+    } else {
+        order = {parts[3], parts[1], parts[2], parts[0], parts[4]};
+    }
+    std::string name;
+    for (const auto& part : order) {
+        if (!part.empty()) {
+            name += (name.empty() ? "" : " ") + part;
+        }
+    }
+    return name;
+}
+
+struct TProperty {
+    std::string Name;  // upper case, without group
+    std::string Value; // decoded to UTF-8, escapes kept
+    bool Overlong = false;
+};
+
+bool IsShiftJisCharset(std::string_view charset) {
+    for (const char* name : {"SHIFT_JIS", "SHIFT-JIS", "SJIS", "CP932", "WINDOWS-31J", "MS_KANJI",
+                             "X-SJIS", "MS932"}) {
+        if (EqualNoCase(charset, name)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool IsLatin1Charset(std::string_view charset) {
+    for (const char* name : {"ISO-8859-1", "LATIN1", "WINDOWS-1252", "US-ASCII"}) {
+        if (EqualNoCase(charset, name)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Where the value of a content line starts: after the first ":" outside a
+// quoted parameter value.
+std::size_t ValueColon(std::string_view line) {
+    bool quoted = false;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        if (line[i] == '"') {
+            quoted = !quoted;
+        } else if (line[i] == ':' && !quoted) {
+            return i;
+        }
+    }
+    return std::string_view::npos;
+}
+
+bool IsQuotedPrintable(std::string_view head) {
+    for (std::string_view param : SplitOutsideQuotes(head, ';')) {
+        if (EqualNoCase(param, "QUOTED-PRINTABLE") ||
+            EqualNoCase(param, "ENCODING=QUOTED-PRINTABLE")) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::optional<TProperty> ParseProperty(std::string_view line) {
+    const std::size_t colon = ValueColon(line);
+    if (colon == std::string_view::npos) {
+        return std::nullopt;
+    }
+    const std::string_view head = line.substr(0, colon);
+    const std::string_view raw = line.substr(colon + 1);
+    const std::vector<std::string_view> params = SplitOutsideQuotes(head, ';');
+    std::string_view name = params.front();
+    if (const auto dot = name.rfind('.'); dot != std::string_view::npos) {
+        name.remove_prefix(dot + 1);
+    }
+    TProperty property;
+    property.Name = Upper(name);
+    bool quotedPrintable = false;
+    std::string_view charset;
+    for (std::size_t i = 1; i < params.size(); ++i) {
+        const std::string_view param = params[i];
+        if (EqualNoCase(param, "QUOTED-PRINTABLE") ||
+            EqualNoCase(param, "ENCODING=QUOTED-PRINTABLE")) {
+            quotedPrintable = true;
+        } else if (StartsNoCase(param, "CHARSET=")) {
+            charset = param.substr(8);
+            if (charset.size() >= 2 && charset.front() == '"' && charset.back() == '"') {
+                charset = charset.substr(1, charset.size() - 2);
+            }
+        }
+    }
+    const std::string bytes = quotedPrintable ? DecodeQuotedPrintable(raw) : std::string(raw);
+    if (IsShiftJisCharset(charset)) {
+        property.Value = ShiftJisToUtf8(bytes);
+    } else if (IsLatin1Charset(charset)) {
+        property.Value = Latin1ToUtf8(bytes);
+    } else {
+        property.Value = Utf8OrShiftJis(bytes);
+    }
+    return property;
+}
+
+struct TCard {
+    std::size_t Line = 0;
+    std::string FormattedName;
+    std::string StructuredName;
+    std::string Organisation;
+    TContact Contact;
+    bool HadTel = false;
+    const TMessage* Problem = nullptr;
+};
+
+class TVCardReader {
+public:
+    TVCardReader(const TNumberKnowledge& numbers, TContactsRead& read, TReporter& reporter)
+        : Numbers_(numbers), Read_(read), Reporter_(reporter) {}
+
+    void Read(std::string_view text) {
+        std::size_t lineNumber = 0;
+        std::size_t position = 0;
+        while (position < text.size() && !Read_.Error) {
+            std::size_t end = text.find('\n', position);
+            if (end == std::string_view::npos) {
+                end = text.size();
+            }
+            std::string_view line = text.substr(position, end - position);
+            position = end + 1;
+            ++lineNumber;
+            if (!line.empty() && line.back() == '\r') {
+                line.remove_suffix(1);
+            }
+            AddPhysicalLine(line, lineNumber);
+        }
+        FlushLogical();
+        if (Card_) {
+            // A card cut off by the end of the file still counts if usable.
+            EndCard();
+        }
+    }
+
+private:
+    static bool IsCardBoundary(std::string_view line) {
+        return EqualNoCase(line, "END:VCARD") || EqualNoCase(line, "BEGIN:VCARD");
+    }
+
+    void Append(std::string_view part) {
+        if (Logical_.size() + part.size() > kMaxPhonebookLineBytes) {
+            Overlong_ = true;
+            return;
+        }
+        Logical_ += part;
+    }
+
+    // A quoted-printable value ending in "=" goes on in the next line (a soft
+    // line break of vCard 2.1).
+    bool ContinuesQuotedPrintable() const {
+        if (Logical_.empty() || Logical_.back() != '=') {
+            return false;
+        }
+        const std::size_t colon = ValueColon(Logical_);
+        return colon != std::string::npos &&
+               IsQuotedPrintable(std::string_view(Logical_).substr(0, colon));
+    }
+
+    void AddPhysicalLine(std::string_view line, std::size_t lineNumber) {
+        if (HaveLogical_ && !line.empty() && (line.front() == ' ' || line.front() == '\t')) {
+            line.remove_prefix(1);
+            Append(line);
+            return;
+        }
+        if (HaveLogical_ && QuotedPrintableGoesOn_ && !IsCardBoundary(line)) {
+            Logical_.pop_back();
+            Append(line);
+            QuotedPrintableGoesOn_ = ContinuesQuotedPrintable();
+            return;
+        }
+        FlushLogical();
+        Logical_.assign(line.substr(0, std::min(line.size(), kMaxPhonebookLineBytes)));
+        Overlong_ = line.size() > kMaxPhonebookLineBytes;
+        LogicalLine_ = lineNumber;
+        HaveLogical_ = true;
+        QuotedPrintableGoesOn_ = ContinuesQuotedPrintable();
+    }
+
+    void FlushLogical() {
+        if (!HaveLogical_) {
+            return;
+        }
+        HaveLogical_ = false;
+        QuotedPrintableGoesOn_ = false;
+        if (Read_.Error) {
+            return;
+        }
+        const std::string_view line = Logical_;
+        if (EqualNoCase(line, "BEGIN:VCARD")) {
+            if (Card_) {
+                EndCard();
+            }
+            if (++Cards_ > kMaxPhonebookCards) {
+                Reporter_.Fail(LogicalLine_, kTooManyCards);
+                return;
+            }
+            Card_.emplace();
+            Card_->Line = LogicalLine_;
+            return;
+        }
+        if (!Card_) {
+            return;
+        }
+        if (EqualNoCase(line, "END:VCARD")) {
+            EndCard();
+            return;
+        }
+        AddToCard(line);
+    }
+
+    void AddToCard(std::string_view line) {
+        TCard& card = *Card_;
+        const std::size_t colon = ValueColon(line);
+        if (colon == std::string_view::npos) {
+            return;
+        }
+        const std::optional<TProperty> property = ParseProperty(line);
+        const std::string& name = property->Name;
+        const bool wanted = name == "FN" || name == "N" || name == "TEL" || name == "ORG";
+        if (!wanted) {
+            return;
+        }
+        if (Overlong_) {
+            card.Problem = name == "TEL" ? &kLineTooLong : &kNameTooLong;
+            return;
+        }
+        if (name == "FN") {
+            // FN is one text: a ";" in it, escaped or not, is part of the name.
+            const std::vector<std::string> parts = Components(property->Value);
+            std::string joined = parts.front();
+            for (std::size_t i = 1; i < parts.size(); ++i) {
+                joined += ';' + parts[i];
+            }
+            card.FormattedName = CleanName(std::move(joined));
+        } else if (name == "N") {
+            card.StructuredName = NameFromN(property->Value);
+        } else if (name == "ORG") {
+            card.Organisation = CleanName(Components(property->Value).front());
+        } else {
+            card.HadTel = true;
+            if (card.Contact.Numbers.size() >= kMaxNumbersPerCard) {
+                return;
+            }
+            std::string key = Numbers_.MatchKey(property->Value);
+            if (!key.empty()) {
+                card.Contact.Numbers.push_back(property->Value);
+                card.Contact.Keys.push_back(std::move(key));
+            }
+        }
+    }
+
+    void EndCard() {
+        TCard card = std::move(*Card_);
+        Card_.reset();
+        std::string name = !card.FormattedName.empty()    ? card.FormattedName
+                           : !card.StructuredName.empty() ? card.StructuredName
+                                                          : card.Organisation;
+        if (card.Problem == nullptr) {
+            if (name.size() > kMaxNameBytes) {
+                card.Problem = &kNameTooLong;
+            } else if (card.Contact.Keys.empty()) {
+                if (!card.HadTel) {
+                    return; // an address-only contact: nothing to match
+                }
+                card.Problem = &kNoNumber;
+            } else if (name.empty()) {
+                card.Problem = &kNoName;
+            }
+        }
+        if (card.Problem != nullptr) {
+            Reporter_.Skip(card.Line, *card.Problem);
+            return;
+        }
+        card.Contact.Name = std::move(name);
+        card.Contact.Line = card.Line;
+        Read_.Contacts.push_back(std::move(card.Contact));
+    }
+
+    const TNumberKnowledge& Numbers_;
+    TContactsRead& Read_;
+    TReporter& Reporter_;
+    std::string Logical_;
+    std::size_t LogicalLine_ = 0;
+    bool HaveLogical_ = false;
+    bool Overlong_ = false;
+    bool QuotedPrintableGoesOn_ = false;
+    std::optional<TCard> Card_;
+    std::size_t Cards_ = 0;
+};
+
+// ---- CSV ----
+
+// Fields of one CSV line; quotes may hold commas, "" is a quote. Returns
+// nothing for a quote left open.
+std::optional<std::vector<std::string>> CsvFields(std::string_view line) {
+    std::vector<std::string> fields(1);
+    bool quoted = false;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        const char c = line[i];
+        if (quoted) {
+            if (c == '"' && i + 1 < line.size() && line[i + 1] == '"') {
+                fields.back() += '"';
+                ++i;
+            } else if (c == '"') {
+                quoted = false;
+            } else {
+                fields.back() += c;
+            }
+        } else if (c == '"') {
+            quoted = true;
+        } else if (c == ',') {
+            fields.emplace_back();
+        } else {
+            fields.back() += c;
+        }
+    }
+    if (quoted) {
+        return std::nullopt;
+    }
+    return fields;
+}
+
+void ReadCsv(std::string_view text, const TNumberKnowledge& numbers, TContactsRead& read,
+             TReporter& reporter) {
+    std::size_t lineNumber = 0;
+    std::size_t position = 0;
+    std::size_t rows = 0;
+    while (position < text.size()) {
+        std::size_t end = text.find('\n', position);
+        if (end == std::string_view::npos) {
+            end = text.size();
+        }
+        std::string_view line = text.substr(position, end - position);
+        position = end + 1;
+        ++lineNumber;
+        if (!line.empty() && line.back() == '\r') {
+            line.remove_suffix(1);
+        }
+        if (line.find_first_not_of(" \t") == std::string_view::npos) {
+            continue;
+        }
+        if (++rows > kMaxPhonebookCards) {
+            reporter.Fail(lineNumber, kTooManyCards);
+            return;
+        }
+        if (line.size() > kMaxPhonebookLineBytes) {
+            reporter.Skip(lineNumber, kLineTooLong);
+            continue;
+        }
+        std::optional<std::vector<std::string>> fields = CsvFields(line);
+        if (!fields || fields->size() < 2) {
+            reporter.Skip(lineNumber, kNotCsvLine);
+            continue;
+        }
+        std::string number = Utf8OrShiftJis((*fields)[0]);
+        std::string name = CleanName(Utf8OrShiftJis((*fields)[1]));
+        std::string key = numbers.MatchKey(number);
+        if (key.empty()) {
+            // "name,number" is read too.
+            std::string swappedKey = numbers.MatchKey(name);
+            if (!swappedKey.empty()) {
+                std::swap(number, name);
+                name = CleanName(name);
+                key = std::move(swappedKey);
+            }
+        }
+        if (key.empty()) {
+            // A heading line ("number,name") is no contact.
+            if (rows > 1) {
+                reporter.Skip(lineNumber, kNoNumber);
+            }
+            continue;
+        }
+        if (name.empty()) {
+            reporter.Skip(lineNumber, kNoName);
+            continue;
+        }
+        if (name.size() > kMaxNameBytes) {
+            reporter.Skip(lineNumber, kNameTooLong);
+            continue;
+        }
+        TContact contact;
+        contact.Name = std::move(name);
+        contact.Numbers.push_back(std::move(number));
+        contact.Keys.push_back(std::move(key));
+        contact.Line = lineNumber;
+        read.Contacts.push_back(std::move(contact));
+    }
+}
+
+} // namespace
+
+TContactsRead ReadContacts(std::string_view bytes, const TNumberKnowledge& numbers) {
+    TContactsRead read;
+    TReporter reporter(read, numbers.Language().rfind("en", 0) == 0);
+    if (bytes.size() >= 2 && ((bytes[0] == '\xFF' && bytes[1] == '\xFE') ||
+                              (bytes[0] == '\xFE' && bytes[1] == '\xFF'))) {
+        reporter.Fail(0, kUtf16);
+        return read;
+    }
+    if (const auto zero = bytes.find('\0'); zero != std::string_view::npos) {
+        const auto line =
+            1 + static_cast<std::size_t>(std::count(bytes.begin(), bytes.begin() + zero, '\n'));
+        reporter.Fail(line, kNotText);
+        return read;
+    }
+    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
+        bytes.remove_prefix(3);
+    }
+    const auto first = bytes.find_first_not_of(" \t\r\n");
+    if (first != std::string_view::npos && StartsNoCase(bytes.substr(first), "BEGIN:VCARD")) {
+        TVCardReader reader(numbers, read, reporter);
+        reader.Read(bytes);
+    } else {
+        ReadCsv(bytes, numbers, read, reporter);
+    }
+    reporter.Finish();
+    return read;
+}
+
+} // namespace telvane
