@@ -36,13 +36,16 @@ QString TCallerView::NameOrArea() const {
 
 QString TCallerView::Details() const {
     QStringList lines;
-    for (const std::string* part : {&Info.Display, &Info.Kind, &Info.Area, &Info.Withheld}) {
+    if (!Name.isEmpty()) {
+        lines << Name;
+    }
+    // A text that is no number is already on show as it is.
+    const std::string none;
+    for (const std::string* part :
+         {Info.Parsed ? &Info.Display : &none, &Info.Kind, &Info.Area, &Info.Withheld}) {
         if (!part->empty()) {
             lines << QString::fromStdString(*part);
         }
-    }
-    if (!Name.isEmpty()) {
-        lines.prepend(Name);
     }
     return lines.join('\n');
 }
