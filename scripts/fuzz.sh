@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Runs the fuzz targets with libFuzzer for a while, one after the other:
 #   scripts/fuzz.sh [SECONDS] [--merge] [TARGET...]
-# SECONDS per target, default 600; TARGET is reply_reader, user_texts or
-# settings_load, default all three. Builds the "fuzz" preset (clang with
-# libFuzzer, AddressSanitizer and UndefinedBehaviorSanitizer) first.
+# SECONDS per target, default 600; TARGET is reply_reader, user_texts,
+# settings_load, phonebook or call_history, default all five. Builds the
+# "fuzz" preset (clang with libFuzzer, AddressSanitizer and
+# UndefinedBehaviorSanitizer) first.
 #
 # Each target starts from its kept corpus, tests/fuzz/corpus/<name>/, and
 # writes what it finds to build/fuzz/work/<name>/; the kept corpus is not
@@ -23,18 +24,19 @@ targets=()
 for argument in "$@"; do
     case "$argument" in
     --merge) merge=1 ;;
-    reply_reader | user_texts | settings_load) targets+=("$argument") ;;
+    reply_reader | user_texts | settings_load | phonebook | call_history) targets+=("$argument") ;;
     '' | *[!0-9]*)
-        echo "usage: $0 [SECONDS] [--merge] [reply_reader|user_texts|settings_load]..." >&2
+        echo "usage: $0 [SECONDS] [--merge] [reply_reader|user_texts|settings_load|phonebook|call_history]..." >&2
         exit 2
         ;;
     *) seconds=$argument ;;
     esac
 done
 if [ ${#targets[@]} -eq 0 ]; then
-    targets=(reply_reader user_texts settings_load)
+    targets=(reply_reader user_texts settings_load phonebook call_history)
 fi
-declare -A max_len=([reply_reader]=8192 [user_texts]=64 [settings_load]=4096)
+declare -A max_len=([reply_reader]=8192 [user_texts]=64 [settings_load]=4096 [phonebook]=8192
+    [call_history]=4096)
 
 cmake --preset fuzz >/dev/null
 cmake --build build/fuzz -j 2 $(printf -- '--target fuzz_%s ' "${targets[@]}")

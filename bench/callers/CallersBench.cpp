@@ -1,0 +1,170 @@
+// Who called: loading a 10,000-card phonebook, looking a caller up in it,
+// opening a 100,000-line call log, and the memory the phonebook holds.
+#include "callers/CallHistory.h"
+#include "callers/NumberKnowledge.h"
+#include "callers/Phonebook.h"
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+using namespace telvane;
+
+constexpr int kCards = 10000;
+constexpr int kLogLines = 100000;
+
+const std::filesystem::path& Folder() {
+    static const std::filesystem::path folder = [] {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "telvane-bench-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr) {
+            std::abort();
+        }
+        return std::filesystem::path(pattern);
+    }();
+    return folder;
+}
+
+// Tokyo numbers 03-1000-0000 upwards; every card also has a mobile number.
+std::string Landline(int i) {
+    return "03-" + std::to_string(1000 + i / 10000) + "-" +
+           std::to_string(10000 + i % 10000).substr(1);
+}
+
+// A phone export's shape: FN, N, two TEL lines, a mail address, a note.
+const std::filesystem::path& PhonebookFile() {
+    static const std::filesystem::path file = [] {
+        const auto path = Folder() / "phonebook.vcf";
+        std::ofstream out(path, std::ios::binary);
+        for (int i = 0; i < kCards; ++i) {
+            out << "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:山田 太郎 " << i << "\r\nN:山田;太郎 " << i
+                << ";;;\r\nTEL;TYPE=HOME,VOICE:" << Landline(i) << "\r\nTEL;TYPE=CELL:090-"
+                << 2000 + i % 8000 << "-" << 1000 + i % 9000 << "\r\nEMAIL;TYPE=INTERNET:taro" << i
+                << "@example.com\r\nNOTE:A note that a phone keeps with the "
+                   "contact.\r\nEND:VCARD\r\n";
+        }
+        return path;
+    }();
+    return file;
+}
+
+const std::filesystem::path& LogFile() {
+    static const std::filesystem::path file = [] {
+        const auto path = Folder() / "RingLog.txt";
+        std::ofstream out(path, std::ios::binary);
+        for (int i = 0; i < kLogLines; ++i) {
+            std::string digits = Landline(i % 1000);
+            digits.erase(std::remove(digits.begin(), digits.end(), '-'), digits.end());
+            out << "2026/03/01 09:00:00,2026/03/01 09:05:00," << digits << "\r\n";
+        }
+        return path;
+    }();
+    return file;
+}
+
+const TNumberKnowledge& Numbers() {
+    static const TNumberKnowledge numbers("JP", "ja");
+    return numbers;
+}
+
+long ResidentKilobytes() {
+    long pages = 0;
+    long resident = 0;
+    if (FILE* statm = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(statm, "%ld %ld", &pages, &resident) != 2) {
+            resident = 0;
+        }
+        std::fclose(statm);
+    }
+    return resident * (::sysconf(_SC_PAGESIZE) / 1024);
+}
+
+// First, so that no earlier load has left memory to reuse. Resident memory
+// before and after loading (the file is made beforehand, and
+// the number knowledge has read its tables for one number already).
+void BM_PhonebookResidentMemory(benchmark::State& state) {
+    PhonebookFile();
+    benchmark::DoNotOptimize(Numbers().Describe("0310005678"));
+    for (auto _ : state) {
+        const long before = ResidentKilobytes();
+        TPhonebook book;
+        book.Load(PhonebookFile(), Numbers());
+        const long after = ResidentKilobytes();
+        state.counters["rss_before_kB"] = static_cast<double>(before);
+        state.counters["rss_extra_kB"] = static_cast<double>(after - before);
+        benchmark::DoNotOptimize(book);
+    }
+}
+BENCHMARK(BM_PhonebookResidentMemory)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+void BM_LoadPhonebook10000Cards(benchmark::State& state) {
+    const auto& file = PhonebookFile();
+    for (auto _ : state) {
+        TPhonebook book;
+        if (book.Load(file, Numbers()).has_value() || book.size() != kCards) {
+            state.SkipWithError("the phonebook did not load");
+        }
+        benchmark::DoNotOptimize(book);
+    }
+    state.SetBytesProcessed(state.iterations() *
+                            static_cast<std::int64_t>(std::filesystem::file_size(file)));
+}
+BENCHMARK(BM_LoadPhonebook10000Cards)->Unit(benchmark::kMillisecond);
+
+// Looking a key up, and the whole way from the caller text to the name.
+void BM_LookUp(benchmark::State& state) {
+    TPhonebook book;
+    book.Load(PhonebookFile(), Numbers());
+    const bool withDescribe = state.range(0) != 0;
+    const std::string caller = "0310005678";
+    const std::string key = Numbers().Describe(caller).MatchKey;
+    for (auto _ : state) {
+        const auto name = book.NameFor(withDescribe ? Numbers().Describe(caller).MatchKey : key);
+        if (!name) {
+            state.SkipWithError("the caller was not found");
+        }
+        benchmark::DoNotOptimize(name);
+    }
+}
+BENCHMARK(BM_LookUp)->ArgName("with_describe")->Arg(0)->Arg(1);
+
+void BM_OpenHistory100000Lines(benchmark::State& state) {
+    const auto& file = LogFile();
+    const bool withCounts = state.range(0) != 0;
+    for (auto _ : state) {
+        const THistoryRead read = ReadCallHistory(file);
+        if (read.Calls.size() != kLogLines) {
+            state.SkipWithError("the log did not read");
+        }
+        if (withCounts) {
+            TCallCounter counter(Numbers());
+            counter.Add(read.Calls);
+            benchmark::DoNotOptimize(counter.CountOf(read.Calls.back().Number));
+        }
+        benchmark::DoNotOptimize(read);
+    }
+}
+BENCHMARK(BM_OpenHistory100000Lines)
+    ->ArgName("with_counts")
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    std::error_code ignored;
+    std::filesystem::remove_all(Folder(), ignored);
+    return 0;
+}
