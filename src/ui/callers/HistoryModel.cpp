@@ -3,10 +3,14 @@
 #include "ui/callers/WhoCalled.h"
 #include "ui/qtcore/ShiftJisCodec.h"
 
+#include <QElapsedTimer>
+
 namespace telvane {
 
 THistoryModel::THistoryModel(TWhoCalled& who, std::filesystem::path log, QObject* parent)
     : QAbstractTableModel(parent), Who_(who), Log_(std::move(log)) {
+    Keying_.setInterval(0);
+    connect(&Keying_, &QTimer::timeout, this, &THistoryModel::KeySome);
     // Names and areas may read differently with another phonebook.
     connect(&Who_, &TWhoCalled::Changed, this, [this] {
         Rekey();
@@ -25,23 +29,45 @@ void THistoryModel::Forget() {
     Callers_.clear();
     CallerOf_.clear();
     CountOfKey_.clear();
+    Unkeyed_.clear();
+    Keying_.stop();
     Shown_.clear();
 }
 
 void THistoryModel::Rekey() {
     // Another region reads numbers differently.
     CountOfKey_.clear();
-    for (TCaller& caller : Callers_) {
-        caller.Described = false;
+    Unkeyed_.clear();
+    for (std::size_t i = 0; i < Callers_.size(); ++i) {
+        Callers_[i].Described = false;
+        Callers_[i].Keyed = false;
+        Unkeyed_.push_back(int(i));
+    }
+    Keying_.start();
+}
+
+void THistoryModel::KeySome() {
+    QElapsedTimer slice;
+    slice.start();
+    while (!Unkeyed_.empty() && slice.elapsed() < 20) {
+        TCaller& caller = Callers_[std::size_t(Unkeyed_.back())];
+        Unkeyed_.pop_back();
         caller.Key = Who_.MatchKey(caller.Number);
+        caller.Keyed = true;
         if (!caller.Key.empty()) {
             CountOfKey_[caller.Key] += caller.Count;
+        }
+    }
+    if (Unkeyed_.empty()) {
+        Keying_.stop();
+        if (rowCount() > 0) {
+            emit dataChanged(index(0, hcCount), index(rowCount() - 1, hcCount));
         }
     }
 }
 
 int THistoryModel::CountOf(const TCaller& caller) const {
-    if (caller.Key.empty()) {
+    if (!caller.Keyed || caller.Key.empty()) {
         return caller.Count;
     }
     const auto found = CountOfKey_.find(caller.Key);
@@ -73,15 +99,18 @@ void THistoryModel::Refresh() {
         if (inserted) {
             TCaller caller;
             caller.Number = record.Number;
-            caller.Key = Who_.MatchKey(record.Number);
+            Unkeyed_.push_back(int(Callers_.size()));
             Callers_.push_back(std::move(caller));
         }
         TCaller& caller = Callers_[std::size_t(found->second)];
         ++caller.Count;
-        if (!caller.Key.empty()) {
+        if (caller.Keyed && !caller.Key.empty()) {
             ++CountOfKey_[caller.Key];
         }
         fresh.push_back({std::move(record.RingTime), found->second});
+    }
+    if (!Unkeyed_.empty()) {
+        Keying_.start();
     }
     if (first) {
         Calls_ = std::move(fresh);
@@ -136,9 +165,12 @@ void THistoryModel::SetFilter(const QString& text) {
 
 bool THistoryModel::Matches(const TCall& call) const {
     const TCaller& caller = Described(call.Caller);
-    for (const QString& field : {QString::fromLatin1(call.RingTime), caller.Display, caller.Who,
-                                 FromShiftJis(caller.Number)}) {
-        if (field.contains(Filter_, Qt::CaseInsensitive)) {
+    if (QLatin1String(call.RingTime.data(), qsizetype(call.RingTime.size()))
+            .contains(Filter_, Qt::CaseInsensitive)) {
+        return true;
+    }
+    for (const QString* field : {&caller.Display, &caller.Who, &caller.Text}) {
+        if (field->contains(Filter_, Qt::CaseInsensitive)) {
             return true;
         }
     }
@@ -149,8 +181,8 @@ const THistoryModel::TCaller& THistoryModel::Described(int index) const {
     TCaller& caller = Callers_[std::size_t(index)];
     if (!caller.Described) {
         const TCallerView view = Who_.Describe(caller.Number);
-        caller.Display = view.Info.Parsed ? QString::fromStdString(view.Info.Display)
-                                          : FromShiftJis(caller.Number);
+        caller.Text = FromShiftJis(caller.Number);
+        caller.Display = view.Info.Parsed ? QString::fromStdString(view.Info.Display) : caller.Text;
         caller.Who = view.NameOrArea();
         if (caller.Who.isEmpty()) {
             caller.Who = QString::fromStdString(view.Info.Withheld);

@@ -7,6 +7,7 @@
 
 #include <QAbstractTableModel>
 #include <QString>
+#include <QTimer>
 
 #include <cstdint>
 #include <filesystem>
@@ -35,6 +36,8 @@ public:
     const std::string& NumberAt(int row) const;
     std::size_t Calls() const { return Calls_.size(); }
     std::size_t Skipped() const { return Skipped_; }
+    // Whether every count joins the ways one number is written.
+    bool Counted() const { return Unkeyed_.empty(); }
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -46,8 +49,10 @@ private:
     struct TCaller {
         std::string Number;
         std::string Key; // the same number written another way shares it
-        int Count = 0;   // calls with exactly this text
+        bool Keyed = false;
+        int Count = 0; // calls with exactly this text
         bool Described = false;
+        QString Text; // Number decoded
         QString Display;
         QString Who;
         QString Details;
@@ -62,6 +67,10 @@ private:
     void Forget();
     int CountOf(const TCaller& caller) const;
     void Rekey();
+    // Works out match keys a slice at a time while the window is idle, so
+    // that a log with many different numbers still opens at once; until
+    // then a number counts the calls with exactly its text.
+    void KeySome();
 
     TWhoCalled& Who_;
     std::filesystem::path Log_;
@@ -71,6 +80,8 @@ private:
     mutable std::vector<TCaller> Callers_;
     std::unordered_map<std::string, int> CallerOf_;
     std::unordered_map<std::string, int> CountOfKey_;
+    std::vector<int> Unkeyed_;
+    QTimer Keying_;
     QString Filter_;
     std::vector<int> Shown_; // indices into Calls_, newest first, while filtered
 };

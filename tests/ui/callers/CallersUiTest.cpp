@@ -162,6 +162,7 @@ TEST(History, NewestFirstWithCountsSearchAndFollowingTheLog) {
     TWhoCalled who(store);
     THistoryModel model(who, log);
     model.Refresh();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model.Counted(); }));
 
     auto row = [&](int r) {
         QStringList cells;
@@ -188,6 +189,7 @@ TEST(History, NewestFirstWithCountsSearchAndFollowingTheLog) {
     std::string more = ReadFile(log) + "2026/03/01 11:00:00,2026/03/01 12:00:00,0312345678\r\n";
     WriteFile(log, more);
     model.Refresh();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model.Counted(); }));
     ASSERT_EQ(model.rowCount(), 4);
     EXPECT_EQ(row(0), "2026/03/01 12:00:00|03-1234-5678|東京|3");
     EXPECT_EQ(row(3).back(), '3');
