@@ -44,7 +44,7 @@ THistoryWindow::THistoryWindow(TWhoCalled& who, std::filesystem::path log,
     const int digit = fontMetrics().horizontalAdvance(QLatin1Char('0'));
     Table_->setColumnWidth(THistoryModel::hcTime, digit * 21);
     Table_->setColumnWidth(THistoryModel::hcNumber, digit * 16);
-    Table_->setColumnWidth(THistoryModel::hcWho, digit * 22);
+    Table_->horizontalHeader()->setSectionResizeMode(THistoryModel::hcWho, QHeaderView::Stretch);
     Table_->setColumnWidth(THistoryModel::hcCount, digit * 6);
     Table_->setContextMenuPolicy(Qt::ActionsContextMenu);
 
@@ -87,6 +87,8 @@ THistoryWindow::THistoryWindow(TWhoCalled& who, std::filesystem::path log,
     connect(Model_, &QAbstractItemModel::modelReset, this, &THistoryWindow::ShowStatus);
     connect(Model_, &QAbstractItemModel::rowsInserted, this, &THistoryWindow::ShowStatus);
     Refresh();
+    // The newest call is the one most often named or copied.
+    Table_->selectRow(0);
 }
 
 void THistoryWindow::Refresh() {

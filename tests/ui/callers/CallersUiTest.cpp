@@ -9,15 +9,19 @@
 #include "ui/callers/CallersFeature.h"
 #include "ui/callers/CallersPlaces.h"
 #include "ui/callers/HistoryModel.h"
+#include "ui/callers/HistoryWindow.h"
 #include "ui/callers/WhoCalled.h"
 #include "ui/qtcore/QtSettingsStore.h"
 
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QImage>
 #include <QInputDialog>
 #include <QLabel>
+#include <QTableView>
 #include <QTest>
 #include <QTimer>
 
@@ -193,6 +197,17 @@ TEST(History, NewestFirstWithCountsSearchAndFollowingTheLog) {
     ASSERT_EQ(model.rowCount(), 4);
     EXPECT_EQ(row(0), "2026/03/01 12:00:00|03-1234-5678|東京|3");
     EXPECT_EQ(row(3).back(), '3');
+
+    // The window's actions work on the selected call.
+    std::string named;
+    THistoryWindow window(who, log, [&](QWidget*, const std::string& number) { named = number; });
+    window.Table()->selectRow(1);
+    const QList<QAction*> actions = window.Table()->actions();
+    ASSERT_EQ(actions.size(), 2);
+    actions[0]->trigger();
+    actions[1]->trigger();
+    EXPECT_EQ(named, "+81 3-1234-5678");
+    EXPECT_EQ(QApplication::clipboard()->text(), "+81 3-1234-5678");
 }
 
 } // namespace
