@@ -103,21 +103,25 @@ TCallerView TWhoCalled::Describe(const std::string& callerText) const {
 }
 
 void TWhoCalled::LoadBook(TBook& book) {
+    QString problem;
     if (!QFileInfo::exists(book.Path)) {
-        // No file is no phonebook, not a fault.
+        // Without its own file Telvane simply has no names yet; a file the
+        // user chose should be there.
         book.Book = TPhonebook();
+        if (&book == Own_.get()) {
+            book.Problem.clear();
+            return;
+        }
+        problem = tr("%1: ファイルがありません").arg(book.Path);
+    } else if (const auto error = book.Book.Load(FilePath(book.Path), *Numbers_)) {
+        problem = QStringLiteral("%1:%2: %3")
+                      .arg(QString::fromStdString(error->File))
+                      .arg(error->Line)
+                      .arg(QString::fromStdString(error->What));
+    } else {
         book.Problem.clear();
         return;
     }
-    const auto error = book.Book.Load(FilePath(book.Path), *Numbers_);
-    if (!error) {
-        book.Problem.clear();
-        return;
-    }
-    const QString problem = QStringLiteral("%1:%2: %3")
-                                .arg(QString::fromStdString(error->File))
-                                .arg(error->Line)
-                                .arg(QString::fromStdString(error->What));
     if (problem != book.Problem) {
         // Said once per fault; the last good book stays in use meanwhile.
         std::fprintf(stderr, "Telvane: %s\n", problem.toLocal8Bit().constData());
