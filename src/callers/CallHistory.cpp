@@ -163,7 +163,7 @@ void TCallCounter::Clear() {
 const std::string& TCallCounter::KeyOf(const std::string& number) const {
     auto found = KeyCache_.find(number);
     if (found == KeyCache_.end()) {
-        std::string key = Numbers_.Describe(number).MatchKey;
+        std::string key = Numbers_.CallerKey(number);
         // A text without a key ("番号情報なし", "P") counts as itself; the
         // prefix keeps it apart from any key.
         found = KeyCache_.emplace(number, key.empty() ? "=" + number : std::move(key)).first;

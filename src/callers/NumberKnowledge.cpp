@@ -140,39 +140,66 @@ TNumberKnowledge::TNumberKnowledge(std::string region, std::string language)
     : Region_(std::move(region)), Language_(std::move(language)),
       Reader_(MakeNumberReader(Region_, IsEnglish(Language_))) {}
 
+namespace {
+
+// A caller text taken apart: a withheld reason, or a number with an optional
+// sub-address ("0312345678/12").
+struct TCallerParts {
+    const TWords* Withheld = nullptr;
+    bool IsNumber = false;
+    std::string Number;
+    std::string SubAddress;
+};
+
+TCallerParts SplitCaller(const std::string& callerText) {
+    TCallerParts parts;
+    const std::string text = Trimmed(callerText);
+    parts.Withheld = WithheldWords(text);
+    if (parts.Withheld != nullptr) {
+        return parts;
+    }
+    const auto slash = text.find('/');
+    parts.Number = text.substr(0, slash);
+    if (slash != std::string::npos) {
+        parts.SubAddress = text.substr(slash + 1);
+        if (!IsAllDigits(parts.SubAddress)) {
+            return parts;
+        }
+    }
+    parts.IsNumber = IsNumberText(parts.Number);
+    return parts;
+}
+
+} // namespace
+
 TNumberInfo TNumberKnowledge::Describe(const std::string& callerText) const {
     TNumberInfo info;
     info.Display = ShiftJisToUtf8(callerText);
-    const std::string text = Trimmed(callerText);
-    if (const TWords* words = WithheldWords(text)) {
-        info.Withheld = Pick(*words, IsEnglish(Language_));
+    const TCallerParts parts = SplitCaller(callerText);
+    if (parts.Withheld != nullptr) {
+        info.Withheld = Pick(*parts.Withheld, IsEnglish(Language_));
+    }
+    if (!parts.IsNumber) {
         return info;
     }
-    const auto slash = text.find('/');
-    const std::string number = text.substr(0, slash);
-    std::string subAddress;
-    if (slash != std::string::npos) {
-        subAddress = text.substr(slash + 1);
-        if (!IsAllDigits(subAddress)) {
-            return info;
-        }
-    }
-    if (!IsNumberText(number)) {
-        return info;
-    }
-    TNumberReading reading = ReadNumber(*Reader_, number);
+    TNumberReading reading = ReadNumber(*Reader_, parts.Number);
     info.MatchKey = std::move(reading.Key);
     if (!reading.Parsed) {
         return info;
     }
     info.Parsed = true;
     info.Display = std::move(reading.National);
-    if (!subAddress.empty()) {
-        info.Display += '/' + subAddress;
+    if (!parts.SubAddress.empty()) {
+        info.Display += '/' + parts.SubAddress;
     }
     info.Area = std::move(reading.Area);
     info.Kind = KindWords(reading.Kind, IsEnglish(Language_));
     return info;
+}
+
+std::string TNumberKnowledge::CallerKey(const std::string& callerText) const {
+    const TCallerParts parts = SplitCaller(callerText);
+    return parts.IsNumber ? ReadKey(*Reader_, parts.Number) : std::string();
 }
 
 std::string TNumberKnowledge::MatchKey(const std::string& anyNumberText) const {

@@ -41,6 +41,10 @@ public:
     // not a number (plus separators and a sub-address) is shown as given.
     TNumberInfo Describe(const std::string& callerText) const;
 
+    // Describe(callerText).MatchKey, without the cost of formatting and areas
+    // (for counting calls in the history).
+    std::string CallerKey(const std::string& callerText) const;
+
     // The key of a number as written in contacts (UTF-8, any common format:
     // "+81 3-1234-5678", "03(1234)5678", full-width digits); empty when none.
     std::string MatchKey(const std::string& anyNumberText) const;

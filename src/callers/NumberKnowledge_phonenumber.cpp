@@ -86,10 +86,17 @@ TNumberReading ReadNumber(const TNumberKnowledge::TReader& reader, const std::st
     const bool parsed =
         util.Parse(numberText, reader.Region_, &number) == PhoneNumberUtil::NO_PARSING_ERROR;
     reading.Key = KeyOf(util, parsed, number, numberText);
-    if (!parsed || !util.IsValidNumber(number)) {
+    if (!parsed) {
+        return reading;
+    }
+    // A number of no known type is no valid number (the same test as
+    // IsValidNumber, done once).
+    const PhoneNumberUtil::PhoneNumberType type = util.GetNumberType(number);
+    if (type == PhoneNumberUtil::UNKNOWN) {
         return reading;
     }
     reading.Parsed = true;
+    reading.Kind = KindOf(type);
     std::string numberRegion;
     util.GetRegionCodeForNumber(number, &numberRegion);
     // A call from abroad shows its country in international form.
@@ -97,12 +104,11 @@ TNumberReading ReadNumber(const TNumberKnowledge::TReader& reader, const std::st
                 numberRegion == reader.Region_ ? PhoneNumberUtil::NATIONAL
                                                : PhoneNumberUtil::INTERNATIONAL,
                 &reading.National);
-    reading.Kind = KindOf(util.GetNumberType(number));
     // A mobile or other non-geographic number of the home country has no
     // area; the geocoder would name the country itself.
-    if (numberRegion != reader.Region_ || util.IsNumberGeographical(number)) {
+    if (numberRegion != reader.Region_ || util.IsNumberGeographical(type, number.country_code())) {
         reading.Area =
-            reader.Geocoder_.GetDescriptionForNumber(number, reader.Locale_, reader.Region_);
+            reader.Geocoder_.GetDescriptionForValidNumber(number, reader.Locale_, reader.Region_);
     }
     return reading;
 }

@@ -23,7 +23,9 @@ inline constexpr std::size_t kMaxPhonebookCards = 100000;
 inline constexpr std::size_t kMaxPhonebookLineBytes = 64 * 1024;
 // A name in bytes of UTF-8 (about 85 to 256 characters).
 inline constexpr std::size_t kMaxNameBytes = 256;
+// TEL lines read per card, and in the whole file (a file beyond is refused).
 inline constexpr std::size_t kMaxNumbersPerCard = 32;
+inline constexpr std::size_t kMaxPhonebookNumbers = 200000;
 // Skipped cards reported in detail; the rest are only counted.
 inline constexpr std::size_t kMaxPhonebookWarnings = 20;
 

@@ -20,6 +20,8 @@ constexpr TMessage kUtf16 = {"UTF-16 のファイルは読めません。UTF-8 �
                              "UTF-16 files cannot be read; save it as UTF-8 or Shift_JIS"};
 constexpr TMessage kTooManyCards = {"連絡先が多すぎます (上限 100000 件)",
                                     "more than 100000 contacts"};
+constexpr TMessage kTooManyNumbers = {"電話番号が多すぎます (上限 200000 件)",
+                                      "more than 200000 phone numbers"};
 constexpr TMessage kNothingUsable = {"名前と電話番号のある連絡先がありません",
                                      "no contact with a name and a phone number"};
 constexpr TMessage kNoName = {"名前のない連絡先です", "a contact without a name"};
@@ -283,6 +285,7 @@ struct TCard {
     std::string Organisation;
     TContact Contact;
     bool HadTel = false;
+    std::size_t TelLines = 0;
     const TMessage* Problem = nullptr;
 };
 
@@ -328,20 +331,17 @@ private:
     }
 
     // A quoted-printable value ending in "=" goes on in the next line (a soft
-    // line break of vCard 2.1).
+    // line break of vCard 2.1). Whether the property is quoted-printable is
+    // decided once, from its first line, so long values cost no rescans.
     bool ContinuesQuotedPrintable() const {
-        if (Logical_.empty() || Logical_.back() != '=') {
-            return false;
-        }
-        const std::size_t colon = ValueColon(Logical_);
-        return colon != std::string::npos &&
-               IsQuotedPrintable(std::string_view(Logical_).substr(0, colon));
+        return QuotedPrintable_ && !Logical_.empty() && Logical_.back() == '=';
     }
 
     void AddPhysicalLine(std::string_view line, std::size_t lineNumber) {
         if (HaveLogical_ && !line.empty() && (line.front() == ' ' || line.front() == '\t')) {
             line.remove_prefix(1);
             Append(line);
+            QuotedPrintableGoesOn_ = ContinuesQuotedPrintable();
             return;
         }
         if (HaveLogical_ && QuotedPrintableGoesOn_ && !IsCardBoundary(line)) {
@@ -355,6 +355,9 @@ private:
         Overlong_ = line.size() > kMaxPhonebookLineBytes;
         LogicalLine_ = lineNumber;
         HaveLogical_ = true;
+        const std::size_t colon = ValueColon(Logical_);
+        QuotedPrintable_ = colon != std::string::npos &&
+                           IsQuotedPrintable(std::string_view(Logical_).substr(0, colon));
         QuotedPrintableGoesOn_ = ContinuesQuotedPrintable();
     }
 
@@ -392,16 +395,21 @@ private:
 
     void AddToCard(std::string_view line) {
         TCard& card = *Card_;
-        const std::size_t colon = ValueColon(line);
-        if (colon == std::string_view::npos) {
-            return;
+        // Most lines (mail, addresses, photos) are passed over by name alone.
+        std::string_view shortName = line.substr(0, line.find_first_of(";:"));
+        if (const auto dot = shortName.rfind('.'); dot != std::string_view::npos) {
+            shortName.remove_prefix(dot + 1);
         }
-        const std::optional<TProperty> property = ParseProperty(line);
-        const std::string& name = property->Name;
-        const bool wanted = name == "FN" || name == "N" || name == "TEL" || name == "ORG";
+        const bool wanted = EqualNoCase(shortName, "FN") || EqualNoCase(shortName, "N") ||
+                            EqualNoCase(shortName, "TEL") || EqualNoCase(shortName, "ORG");
         if (!wanted) {
             return;
         }
+        const std::optional<TProperty> property = ParseProperty(line);
+        if (!property) {
+            return;
+        }
+        const std::string& name = property->Name;
         if (Overlong_) {
             card.Problem = name == "TEL" ? &kLineTooLong : &kNameTooLong;
             return;
@@ -420,7 +428,13 @@ private:
             card.Organisation = CleanName(Components(property->Value).front());
         } else {
             card.HadTel = true;
-            if (card.Contact.Numbers.size() >= kMaxNumbersPerCard) {
+            // Parsing a number is the costly step: the TEL lines read are
+            // limited per card and per file, so a hostile file ends soon.
+            if (++card.TelLines > kMaxNumbersPerCard) {
+                return;
+            }
+            if (++NumbersRead_ > kMaxPhonebookNumbers) {
+                Reporter_.Fail(LogicalLine_, kTooManyNumbers);
                 return;
             }
             std::string key = Numbers_.MatchKey(property->Value);
@@ -465,7 +479,9 @@ private:
     std::size_t LogicalLine_ = 0;
     bool HaveLogical_ = false;
     bool Overlong_ = false;
+    bool QuotedPrintable_ = false;
     bool QuotedPrintableGoesOn_ = false;
+    std::size_t NumbersRead_ = 0;
     std::optional<TCard> Card_;
     std::size_t Cards_ = 0;
 };

@@ -69,6 +69,7 @@ TEST(NumberKnowledgeTest, DescribesCallerTexts) {
         EXPECT_EQ(info.Area, full ? c.Area : "");
         EXPECT_EQ(info.Kind, full ? c.Kind : "");
         EXPECT_EQ(info.MatchKey, full ? c.Key : c.DigitsKey);
+        EXPECT_EQ(numbers.CallerKey(c.Caller), info.MatchKey);
         EXPECT_EQ(info.Withheld, c.Withheld);
     }
 
