@@ -81,7 +81,7 @@ QString TWhoCalled::PhonebookPath() const {
 }
 
 std::string TWhoCalled::MatchKey(const std::string& callerText) const {
-    return Numbers_->MatchKey(FromShiftJis(callerText).toStdString());
+    return Numbers_->CallerKey(callerText);
 }
 
 TCallerView TWhoCalled::Describe(const std::string& callerText) const {
