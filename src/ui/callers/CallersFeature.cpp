@@ -1,5 +1,6 @@
 #include "ui/callers/CallersFeature.h"
 
+#include "monitor/Settings.h"
 #include "ui/MainForm.h"
 #include "ui/callers/CallerGlance.h"
 #include "ui/callers/CallersPlaces.h"
@@ -21,7 +22,19 @@ namespace telvane {
 
 namespace {
 const QString kTitle = QStringLiteral("Telvane");
+
+// Writes only the two values of this feature, so that the other added
+// settings stay unwritten until their own dialog changes them.
+bool SaveWhoCalledSettings(ISettingsStore& store, const TAddedSettings& settings) {
+    if (!store.OpenKey(SettingsKey, true)) {
+        return false;
+    }
+    store.WriteUtf8Text("Region", settings.Region);
+    store.WriteUtf8Text("Phonebook", settings.Phonebook);
+    store.CloseKey();
+    return true;
 }
+} // namespace
 
 TCallersFeature::TCallersFeature(TMainForm& form)
     : Form_(form), Who_(new TWhoCalled(form.SettingsStore(), this)),
@@ -117,7 +130,7 @@ void TCallersFeature::ChoosePhonebook() {
     TAddedSettings settings;
     LoadAddedSettings(Who_->Store(), settings);
     settings.Phonebook = file.toStdString();
-    if (!SaveAddedSettings(Who_->Store(), settings)) {
+    if (!SaveWhoCalledSettings(Who_->Store(), settings)) {
         QMessageBox::warning(&Form_, kTitle, tr("設定を保存できません"));
     }
     Who_->ApplySettings(settings);
@@ -131,7 +144,7 @@ void TCallersFeature::EditSettings() {
         return;
     }
     settings = dialog.Result();
-    if (!SaveAddedSettings(Who_->Store(), settings)) {
+    if (!SaveWhoCalledSettings(Who_->Store(), settings)) {
         QMessageBox::warning(&Form_, kTitle, tr("設定を保存できません"));
     }
     Who_->ApplySettings(settings);
