@@ -337,6 +337,7 @@ void TTelvane::Start() {
     child.Environment = {{"XDG_CONFIG_HOME", ConfigHome_.string()},
                          {"XDG_RUNTIME_DIR", (Folder_ / "runtime").string()},
                          {"QT_QPA_PLATFORM", "offscreen"}};
+    child.Environment.insert(Environment_.begin(), Environment_.end());
     child.StderrFile = Folder_ / "telvane.err";
     Child_ = std::make_unique<TChild>(child);
 }
