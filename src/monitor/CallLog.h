@@ -6,6 +6,10 @@
 
 namespace telvane {
 
+// A field as the log holds it: Ctrl-Z (byte 26), CR and LF each become '?',
+// every other byte stays.
+std::string RingLogField(std::string field);
+
 // One log line without its line end: the previous answered poll time, the
 // ring time and the caller's number, separated by commas, nothing quoted.
 std::string RingLogLine(const std::string& lastPollTime, const std::string& ringTime,
