@@ -24,4 +24,9 @@ void AppendRingLog(const std::filesystem::path& file, const std::string& display
                    const std::string& lastPollTime, const std::string& ringTime,
                    const std::string& callerNumber);
 
+// Appends whole lines, each already ended by CR LF, in one go and with the
+// same cut and failure rules: on a failure none of them stays in the file.
+void AppendRingLogText(const std::filesystem::path& file, const std::string& displayName,
+                       const std::string& lines);
+
 } // namespace telvane

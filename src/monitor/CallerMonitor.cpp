@@ -18,13 +18,15 @@ namespace telvane {
 bool Standby = false;
 
 TCallerMonitor::TCallerMonitor(const TMonitorEnvironment& environment)
-    : Env(environment), Reader(Current, [this] {
-          // The reply is complete: evaluate it shortly instead of waiting for
-          // the rest of the reply deadline.
-          Env.Timer1.SetEnabled(false);
-          Env.Timer1.SetInterval(kAfterEndLineMs);
-          Env.Timer1.SetEnabled(true);
-      }) {}
+    : Env(environment), Reader(Current,
+                               [this] {
+                                   // The reply is complete: evaluate it shortly instead of waiting
+                                   // for the rest of the reply deadline.
+                                   Env.Timer1.SetEnabled(false);
+                                   Env.Timer1.SetInterval(kAfterEndLineMs);
+                                   Env.Timer1.SetEnabled(true);
+                               }),
+      RingLog(environment.Location, environment.View) {}
 
 void TCallerMonitor::MiniMain() {
     Standby = true;
@@ -211,6 +213,9 @@ void TCallerMonitor::ResultPhase() {
 
     if (callingPartyChanged && Env.View.LogRingChecked()) {
         WriteRingLog(pollTimeBefore);
+    } else {
+        // Lines of an earlier outage go in as soon as the file takes them.
+        RingLog.Flush();
     }
 
     Env.View.SetNumberCaption(CallerNumber);
@@ -220,15 +225,10 @@ void TCallerMonitor::ResultPhase() {
 }
 
 void TCallerMonitor::WriteRingLog(const std::string& lastPollTime) {
-    const std::string displayName = Env.Location.FolderText() + texts::kRingLogFileName;
-    try {
-        AppendRingLog(Env.Location.Folder() / texts::kRingLogFileName, displayName, lastPollTime,
-                      RingTime, CallerNumber);
-    } catch (const std::exception& error) {
-        // A log that cannot be written must not stop the monitor: the user
-        // is told, and the cycle goes on so that later calls are still seen.
-        Env.View.ShowError(ErrorReportText(error.what()));
-    }
+    // A log that cannot be written must not stop or hold up the monitor: the
+    // line waits for a later attempt and the user gets a notice that does
+    // not wait for an answer.
+    RingLog.Add(lastPollTime, RingTime, CallerNumber);
 }
 
 void TCallerMonitor::ArmPollInterval() {

@@ -17,6 +17,7 @@
 #include "monitor/ReceiveQueue.h"
 #include "monitor/ReceiveWakeup.h"
 #include "monitor/ReplyReader.h"
+#include "monitor/RingLogWriter.h"
 #include "monitor/Settings.h"
 #include "monitor/SettingsStore.h"
 #include "monitor/Snapshot.h"
@@ -85,6 +86,8 @@ public:
     const std::string& GetRingTime() const { return RingTime; }
     const std::string& GetLastPollTime() const { return LastPollTime; }
     const std::string& GetCallerNumber() const { return CallerNumber; }
+    // Log lines waiting for the call log to become writable.
+    std::size_t PendingLogLines() const { return RingLog.Pending(); }
 
 private:
     // What the settings store keeps, as the window and the fields hold it.
@@ -98,6 +101,7 @@ private:
     TSnapshot Previous;
     TReplyReader Reader;
     TReceiveQueue Received;
+    TRingLogWriter RingLog;
     bool CheckPending = false;
     bool ShowAllRequested = false;
     std::string QueryTime;

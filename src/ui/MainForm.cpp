@@ -204,6 +204,19 @@ void TMainForm::ShowError(const std::string& text) {
     box.exec();
 }
 
+void TMainForm::ShowNotice(const std::string& text) {
+    // Not modal: the query cycle goes on while the box is open, and a newer
+    // notice takes the place of one nobody has closed yet.
+    if (Notice_ == nullptr) {
+        Notice_ = new QMessageBox(QMessageBox::Critical, kTitle, QString(), QMessageBox::Ok, this);
+        Notice_->setTextFormat(Qt::PlainText);
+        Notice_->setModal(false);
+        Notice_->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    Notice_->setText(FromShiftJis(text));
+    Notice_->show();
+}
+
 void TMainForm::MinimizeApplication() {
     if (!isMinimized()) {
         showMinimized();

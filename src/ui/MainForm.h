@@ -12,6 +12,7 @@
 #include "ui/qtcore/QtSettingsStore.h"
 
 #include <QDialog>
+#include <QPointer>
 
 #include <functional>
 #include <memory>
@@ -21,6 +22,7 @@ class TMainForm;
 }
 
 class QLabel;
+class QMessageBox;
 
 namespace telvane {
 
@@ -54,6 +56,7 @@ public:
     void SetStatusCaption(const std::string& text) override;
     void ShowMessage(const std::string& text) override;
     void ShowError(const std::string& text) override;
+    void ShowNotice(const std::string& text) override;
     void MinimizeApplication() override;
     void RestoreApplication() override;
     void SetStandbyHandlers(std::function<void()> minimized,
@@ -89,6 +92,7 @@ private:
     std::unique_ptr<TCallerMonitor> Monitor_;
     TTerminationSignals* Termination_ = nullptr;
     std::function<void()> ShowAbout_;
+    QPointer<QMessageBox> Notice_;
     std::function<void()> Minimized_;
     std::function<void()> Restored_;
     bool WasMinimized_ = false;
