@@ -69,7 +69,11 @@ void TCallerMonitor::AllFormCreated() {
 }
 
 void TCallerMonitor::FormClose() {
-    SaveSettings(Env.Settings, SettingsNow());
+    if (!SaveSettings(Env.Settings, SettingsNow())) {
+        // Silence here would make the next start report the last caller again.
+        const std::string where = Env.Settings.Location();
+        throw EMonitorError(texts::kSettingsNotSaved + (where.empty() ? "" : " (" + where + ")"));
+    }
 }
 
 TStoredSettings TCallerMonitor::SettingsNow() const {

@@ -72,7 +72,8 @@ public:
     void CheckButtonClick();
     void ShowButtonClick();
     void WaitButtonClick();
-    // Saves the settings and the last evaluated snapshot.
+    // Saves the settings and the last evaluated snapshot. A save that fails
+    // raises an EMonitorError, so that it is reported like any other error.
     void FormClose();
 
     // State, readable for the window and for tests.

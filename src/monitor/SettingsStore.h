@@ -21,6 +21,10 @@ public:
     virtual void WriteFlag(const std::string& name, bool flag) = 0;
     // Closes the key, keeping what was written.
     virtual void CloseKey() = 0;
+    // Whether the last CloseKey failed to keep what was written.
+    virtual bool CloseFailed() const { return false; }
+    // Where the store keeps its data, for messages (Shift_JIS); may be empty.
+    virtual std::string Location() const { return {}; }
 };
 
 } // namespace telvane

@@ -62,6 +62,9 @@ inline constexpr char kRingLogDroppedBefore[] =
     "\x82\xC1\x82\xBD\x92\x85\x90\x4D\x20"; // 着信履歴に書き込めなかった着信
 inline constexpr char kRingLogDroppedAfter[] =
     "\x20\x8C\x8F\x82\xF0\x8E\xCC\x82\xC4\x82\xDC\x82\xB5\x82\xBD"; //  件を捨てました
+// error: the settings could not be saved
+inline constexpr char kSettingsNotSaved[] = "\x90\xDD\x92\xE8\x82\xF0\x95\xDB\x91\xB6\x82\xC5\x82"
+                                            "\xAB\x82\xDC\x82\xB9\x82\xF1"; // 設定を保存できません
 
 // Not translated: the program has always shown this one in English.
 inline constexpr char kIllegalInterval[] = "Illegal Interval";

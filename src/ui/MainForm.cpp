@@ -13,6 +13,8 @@
 #include <QMessageBox>
 #include <QScreen>
 
+#include <cstdio>
+
 namespace telvane {
 
 namespace {
@@ -45,6 +47,7 @@ TMainForm::TMainForm(QWidget* parent)
     // Ended by a signal or by the end of the desktop session: save first.
     Termination_ = new TTerminationSignals(this);
     connect(Termination_, &TTerminationSignals::TerminationRequested, this, [this] {
+        Ending_ = true;
         close();
         // Ends every event loop running now (a message box's too) and, queued,
         // the main loop if it has not started yet: a signal can come while
@@ -52,7 +55,10 @@ TMainForm::TMainForm(QWidget* parent)
         QCoreApplication::exit(0);
         QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
     });
-    connect(qGuiApp, &QGuiApplication::commitDataRequest, this, [this] { FormClose(); });
+    connect(qGuiApp, &QGuiApplication::commitDataRequest, this, [this] {
+        Ending_ = true;
+        FormClose();
+    });
 }
 
 TMainForm::~TMainForm() {
@@ -97,7 +103,18 @@ void TMainForm::PostReceived() {
 }
 
 void TMainForm::FormClose() {
-    Handle([this] { Monitor_->FormClose(); });
+    try {
+        Monitor_->FormClose();
+    } catch (const std::exception& error) {
+        // Always on stderr, since the program may be ending; in a box too
+        // while the window is up, unless a signal or the session's end is
+        // ending the program, which a box would hold up.
+        const std::string text = ErrorReportText(error.what());
+        std::fprintf(stderr, "Telvane: %s\n", FromShiftJis(text).toLocal8Bit().constData());
+        if (isVisible() && !Ending_) {
+            ShowError(text);
+        }
+    }
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {

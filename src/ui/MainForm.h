@@ -97,6 +97,8 @@ private:
     std::function<void()> Restored_;
     bool WasMinimized_ = false;
     bool Placed_ = false;
+    // A signal or the session's end is ending the program.
+    bool Ending_ = false;
 };
 
 } // namespace telvane

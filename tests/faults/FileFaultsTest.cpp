@@ -96,6 +96,7 @@ public:
     }
     void WriteFlag(const std::string& name, bool flag) override { Store_.WriteFlag(name, flag); }
     void CloseKey() override { Store_.CloseKey(); }
+    bool CloseFailed() const override { return Store_.CloseFailed(); }
 
     // The last save failed, whether at opening the key or at writing the file.
     bool SaveFailed() const {
@@ -157,8 +158,8 @@ protected:
 // The settings file
 
 // Where the file should be, something else is: a folder, or a regular file
-// in place of its folder. Loading finds nothing, saving fails, and nobody
-// is bothered: the program polls on.
+// in place of its folder. Loading finds nothing, saving fails and is
+// reported, and the program polls on.
 TEST_F(FileFaults, SettingsPathThatCannotHoldAFileFailsQuietly) {
     const std::filesystem::path blocked[] = {Folder.Path() / "folder" / "Telvane.conf",
                                              Folder.Path() / "plain" / "Telvane.conf"};
@@ -172,7 +173,7 @@ TEST_F(FileFaults, SettingsPathThatCannotHoldAFileFailsQuietly) {
         ASSERT_TRUE(program.Start());
         program.Close();
         EXPECT_TRUE(program.Store.SaveFailed()) << "the save must fail, or the test proves nothing";
-        EXPECT_TRUE(program.Rig.View.Errors.empty()) << "a failed save is not reported";
+        EXPECT_EQ(program.Rig.View.Errors.size(), 1u) << "a failed save is reported";
         EXPECT_TRUE(program.Rig.View.Messages.empty());
         EXPECT_TRUE(program.Ring("0120000002")) << "the program polls on after a failed save";
         EXPECT_EQ(program.Rig.View.Status, texts::kStatusNumberChanged);
@@ -184,7 +185,7 @@ TEST_F(FileFaults, SettingsPathThatCannotHoldAFileFailsQuietly) {
 
 // A save that cannot finish (no room left, a folder or a file that even
 // root cannot change) leaves the previous file byte for byte and no stray
-// files, nothing is reported, the program polls on, and the next start gets
+// files, the failure is reported, the program polls on, and the next start gets
 // every setting the file held. Once the fault is gone, closing saves again.
 class FailedSave : public FileFaults {
 protected:
@@ -211,7 +212,7 @@ protected:
             ASSERT_TRUE(program.Ring(std::string(6000, '9')));
             program.Close();
             EXPECT_TRUE(program.Store.SaveFailed()) << "the save must fail";
-            EXPECT_TRUE(program.Rig.View.Errors.empty()) << "a failed save is not reported";
+            EXPECT_EQ(program.Rig.View.Errors.size(), 1u) << "a failed save is reported";
             EXPECT_TRUE(program.Ring("0120000003")) << "the program polls on";
             EXPECT_TRUE(program.Polling());
         }

@@ -220,12 +220,15 @@ TEST_F(Lifecycle, StoredStandbyWithoutPortIsKeptUntilAPortIsChosen) {
     EXPECT_TRUE(Rig.View.Minimized);
 }
 
-TEST_F(Lifecycle, KeyThatCannotBeCreatedSavesNothingQuietly) {
-    Rig.Settings.RefuseOpen = true;
+TEST_F(Lifecycle, SaveThatFailsIsReported) {
     Rig.Start();
-    Rig.Monitor->FormClose();
-    EXPECT_TRUE(Rig.Settings.Keys.empty());
-    EXPECT_TRUE(Rig.View.Errors.empty());
+    for (bool* fault : {&Rig.Settings.RefuseOpen, &Rig.Settings.FailClose}) {
+        *fault = true;
+        Rig.Handle([this] { Rig.Monitor->FormClose(); });
+        *fault = false;
+    }
+    ASSERT_EQ(Rig.View.Errors.size(), 2u);
+    EXPECT_EQ(Rig.View.Errors[1].rfind(texts::kSettingsNotSaved, 0), 0u);
 }
 
 TEST_F(Lifecycle, StoredPortWithoutDigitIsReportedAndTheProgramGoesOn) {

@@ -325,6 +325,27 @@ TEST_F(MainWindow, ClosingSavesAllSeventeenValues) {
     EXPECT_NE(file.find("RECEIVE CALLING PARTY   = 0312345678"), std::string::npos) << file;
 }
 
+// A save that fails at close is shown in a box and written to stderr.
+TEST_F(MainWindow, FailedSaveAtCloseIsReported) {
+    std::filesystem::create_directories(ConfigFile()); // no file can be written there
+    Create();
+    const testing::TTempFolder folder;
+    const auto errFile = folder.Path() / "stderr";
+    const int saved = ::dup(2);
+    FILE* err = std::fopen(errFile.c_str(), "w");
+    ::dup2(::fileno(err), 2);
+    Form->close();
+    std::fflush(stderr);
+    ::dup2(saved, 2);
+    ::close(saved);
+    std::fclose(err);
+    ASSERT_EQ(Closer.Boxes.size(), 1u);
+    EXPECT_EQ(Closer.Boxes[0].Icon, QMessageBox::Critical);
+    EXPECT_TRUE(Closer.Boxes[0].Text.startsWith(Decoded(texts::kSettingsNotSaved)));
+    EXPECT_NE(testing::ReadFile(errFile).find(Decoded(texts::kSettingsNotSaved).toStdString()),
+              std::string::npos);
+}
+
 } // namespace
 } // namespace telvane
 

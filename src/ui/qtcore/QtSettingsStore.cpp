@@ -19,6 +19,7 @@ bool TQtSettingsStore::OpenKey(const std::string& path, bool create) {
     } else {
         Settings_ = std::make_unique<QSettings>(IniFile_, QSettings::IniFormat);
     }
+    Location_ = Settings_->fileName();
     for (qsizetype i = 3; i < parts.size(); ++i) {
         if (!create && !Settings_->childGroups().contains(parts[i])) {
             Settings_.reset();
@@ -97,6 +98,10 @@ void TQtSettingsStore::WriteFlag(const std::string& name, bool flag) {
     if (Settings_) {
         Settings_->setValue(QString::fromStdString(name), flag ? 1 : 0);
     }
+}
+
+std::string TQtSettingsStore::Location() const {
+    return ToShiftJis(Location_);
 }
 
 void TQtSettingsStore::CloseKey() {

@@ -28,12 +28,15 @@ public:
     void WriteText(const std::string& name, const std::string& text) override;
     void WriteFlag(const std::string& name, bool flag) override;
     void CloseKey() override;
+    bool CloseFailed() const override { return LastStatus_ != QSettings::NoError; }
+    std::string Location() const override;
 
     // The status of the last CloseKey's write to the backing file.
     QSettings::Status LastStatus() const { return LastStatus_; }
 
 private:
     QString IniFile_;
+    QString Location_; // the file or registry key of the last OpenKey
     std::unique_ptr<QSettings> Settings_;
     QSettings::Status LastStatus_ = QSettings::NoError;
 };
