@@ -248,6 +248,12 @@ void TMainForm::RestoreApplication() {
     }
 }
 
+void TMainForm::BringToFront() {
+    RestoreApplication();
+    raise();
+    activateWindow();
+}
+
 void TMainForm::SetStandbyHandlers(std::function<void()> minimized,
                                    std::function<void()> restored) {
     Minimized_ = std::move(minimized);

@@ -37,6 +37,8 @@ public:
     // Loads the settings and starts the first query; called once before the
     // window is shown.
     void AllFormCreated();
+    // Shows the window in front of the others, restoring it from standby.
+    void BringToFront();
     // What AboutButton opens: the version dialog, modally.
     void SetAboutDialog(std::function<void()> showAbout) { ShowAbout_ = std::move(showAbout); }
 

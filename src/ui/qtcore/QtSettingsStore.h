@@ -21,6 +21,10 @@ public:
     // name the section.
     explicit TQtSettingsStore(QString iniFile) : IniFile_(std::move(iniFile)) {}
 
+    // Where the current user's store keeps a key path's values: on Linux the
+    // INI file. Empty for a path that is no key of the store.
+    static QString StoreFile(const std::string& path);
+
     bool OpenKey(const std::string& path, bool create) override;
     bool ValueExists(const std::string& name) const override;
     std::optional<std::string> ReadText(const std::string& name) const override;
