@@ -10,6 +10,7 @@
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMessageBox>
 #include <QScreen>
 
@@ -26,6 +27,11 @@ TMainForm::TMainForm(QWidget* parent)
       Timer1([this] { Timer1Timer(); }, this) {
     Ui_->setupUi(this);
     ApplyJapaneseFonts(this);
+    // Every label takes the size of its text from the start, growing to the
+    // right of its place: the layout's sizes are those of the designed face.
+    for (QLabel* label : findChildren<QLabel*>()) {
+        label->adjustSize();
+    }
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
                    Qt::WindowStaysOnTopHint | Qt::MSWindowsFixedSizeDialogHint);
