@@ -13,7 +13,6 @@
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Telvane"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Telvane"));
     QApplication::setWindowIcon(telvane::ProgramIcon());
 
     const QString settingsFile = telvane::TQtSettingsStore::StoreFile(telvane::SettingsKey);
