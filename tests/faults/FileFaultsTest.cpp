@@ -37,7 +37,7 @@ TStoredSettings KnownSettings() {
     settings.LogRing = true;
     sim::TSimAdapter adapter;
     adapter.Ring("0120000001");
-    settings.Magic[0] = "AtermIT65 Ver1.20 SIMULATED";
+    settings.Magic[0] = "AtermIT SIMULATED ADAPTER";
     for (std::size_t slot = 1; slot < kSlotCount; ++slot) {
         settings.Magic[slot] = adapter.Line(slot);
     }

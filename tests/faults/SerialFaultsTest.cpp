@@ -360,7 +360,7 @@ TEST_F(SerialFaults, WriteThatTimesOut) {
 TEST_F(SerialFaults, AdapterThatNeverStopsSending) {
     StartAndSettle();
     const std::string streams[] = {
-        "AtermIT65 Ver1.20 BABBLING\r\nDATA PORT = BUSY\r\nNOISE \x01\x02\x03\r\n",
+        "AtermIT BABBLING ADAPTER\r\nDATA PORT = BUSY\r\nNOISE \x01\x02\x03\r\n",
         std::string(4096, 'x'),
     };
     for (const std::string& stream : streams) {

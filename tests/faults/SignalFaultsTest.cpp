@@ -158,7 +158,7 @@ protected:
         Known.LogRing = true;
         sim::TSimAdapter adapter;
         adapter.Ring("0120000001");
-        Known.Magic[0] = "AtermIT65 Ver1.20 SIMULATED";
+        Known.Magic[0] = "AtermIT SIMULATED ADAPTER";
         for (std::size_t slot = 1; slot < kSlotCount; ++slot) {
             Known.Magic[slot] = adapter.Line(slot);
         }

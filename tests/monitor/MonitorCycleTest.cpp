@@ -71,7 +71,7 @@ TEST_F(Cycle, FirstAnsweredQueryOnEmptySnapshotReportsTheCallerAndLogsIt) {
     EXPECT_EQ(Rig.View.Number, "0123456789");
     EXPECT_EQ(Rig.View.Time, TimeAt(0));
     EXPECT_EQ(Rig.Monitor->PreviousSnapshot()[10], Rig.Adapter.Line(10));
-    EXPECT_EQ(Rig.Monitor->PreviousSnapshot()[0], "AtermIT65 Ver1.20 SIMULATED");
+    EXPECT_EQ(Rig.Monitor->PreviousSnapshot()[0], "AtermIT SIMULATED ADAPTER");
     EXPECT_EQ(Log(), "," + TimeAt(0) + ",0123456789\r\n");
     EXPECT_TRUE(Rig.Monitor->IsCheckPending());
     EXPECT_TRUE(Rig.Timer1.Enabled());

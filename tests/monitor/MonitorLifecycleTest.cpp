@@ -27,7 +27,7 @@ protected:
         key["DateTime"] = std::string("2026/02/28 20:00:00");
         key["LastDateTime"] = std::string("2026/02/28 23:59:00");
         key["LogRing"] = 1;
-        key["Magic0"] = std::string("AtermIT65 Ver1.20 SIMULATED");
+        key["Magic0"] = std::string("AtermIT SIMULATED ADAPTER");
         for (std::size_t slot = 1; slot < kSlotCount; ++slot) {
             key[MagicValueName(slot)] = Rig.Adapter.Line(slot);
         }
