@@ -62,8 +62,10 @@ TMainForm::TMainForm(QWidget* parent)
         QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
     });
     connect(qGuiApp, &QGuiApplication::commitDataRequest, this, [this] {
+        // The session may yet go on: only this save goes without a box.
         Ending_ = true;
         FormClose();
+        Ending_ = false;
     });
 }
 
