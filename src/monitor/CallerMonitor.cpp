@@ -1,6 +1,5 @@
 #include "monitor/CallerMonitor.h"
 
-#include "monitor/CallLog.h"
 #include "monitor/CallerNumber.h"
 #include "monitor/MonitorError.h"
 #include "monitor/PollInterval.h"
@@ -18,15 +17,13 @@ namespace telvane {
 bool Standby = false;
 
 TCallerMonitor::TCallerMonitor(const TMonitorEnvironment& environment)
-    : Env(environment), Reader(Current,
-                               [this] {
-                                   // The reply is complete: evaluate it shortly instead of waiting
-                                   // for the rest of the reply deadline.
-                                   Env.Timer1.SetEnabled(false);
-                                   Env.Timer1.SetInterval(kAfterEndLineMs);
-                                   Env.Timer1.SetEnabled(true);
-                               }),
-      RingLog(environment.Location, environment.View) {}
+    : Env(environment), Reader(Current, [this] {
+          // The reply is complete: evaluate it shortly instead of waiting for
+          // the rest of the reply deadline.
+          Env.Timer1.SetEnabled(false);
+          Env.Timer1.SetInterval(kAfterEndLineMs);
+          Env.Timer1.SetEnabled(true);
+      }) {}
 
 void TCallerMonitor::MiniMain() {
     Standby = true;

@@ -102,7 +102,7 @@ private:
     TSnapshot Previous;
     TReplyReader Reader;
     TReceiveQueue Received;
-    TRingLogWriter RingLog;
+    TRingLogWriter RingLog{Env.Location, Env.View};
     bool CheckPending = false;
     bool ShowAllRequested = false;
     std::string QueryTime;
