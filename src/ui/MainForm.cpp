@@ -11,9 +11,12 @@
 #include <QContextMenuEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
 #include <QScreen>
+
+#include <cstdio>
 
 namespace telvane {
 
@@ -26,6 +29,11 @@ TMainForm::TMainForm(QWidget* parent)
       Timer1([this] { Timer1Timer(); }, this) {
     Ui_->setupUi(this);
     ApplyJapaneseFonts(this);
+    // Every label takes the size of its text from the start, growing to the
+    // right of its place: the layout's sizes are those of the designed face.
+    for (QLabel* label : findChildren<QLabel*>()) {
+        label->adjustSize();
+    }
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
                    Qt::WindowStaysOnTopHint | Qt::MSWindowsFixedSizeDialogHint);
@@ -49,6 +57,7 @@ TMainForm::TMainForm(QWidget* parent)
     // Ended by a signal or by the end of the desktop session: save first.
     Termination_ = new TTerminationSignals(this);
     connect(Termination_, &TTerminationSignals::TerminationRequested, this, [this] {
+        Ending_ = true;
         close();
         // Ends every event loop running now (a message box's too) and, queued,
         // the main loop if it has not started yet: a signal can come while
@@ -56,7 +65,12 @@ TMainForm::TMainForm(QWidget* parent)
         QCoreApplication::exit(0);
         QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
     });
-    connect(qGuiApp, &QGuiApplication::commitDataRequest, this, [this] { FormClose(); });
+    connect(qGuiApp, &QGuiApplication::commitDataRequest, this, [this] {
+        // The session may yet go on: only this save goes without a box.
+        Ending_ = true;
+        FormClose();
+        Ending_ = false;
+    });
 }
 
 TMainForm::~TMainForm() {
@@ -101,7 +115,18 @@ void TMainForm::PostReceived() {
 }
 
 void TMainForm::FormClose() {
-    Handle([this] { Monitor_->FormClose(); });
+    try {
+        Monitor_->FormClose();
+    } catch (const std::exception& error) {
+        // Always on stderr, since the program may be ending; in a box too
+        // while the window is up, unless a signal or the session's end is
+        // ending the program, which a box would hold up.
+        const std::string text = ErrorReportText(error.what());
+        std::fprintf(stderr, "Telvane: %s\n", FromShiftJis(text).toLocal8Bit().constData());
+        if (isVisible() && !Ending_) {
+            ShowError(text);
+        }
+    }
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
@@ -217,6 +242,19 @@ void TMainForm::ShowError(const std::string& text) {
     box.exec();
 }
 
+void TMainForm::ShowNotice(const std::string& text) {
+    // Not modal: the query cycle goes on while the box is open, and a newer
+    // notice takes the place of one nobody has closed yet.
+    if (Notice_ == nullptr) {
+        Notice_ = new QMessageBox(QMessageBox::Critical, kTitle, QString(), QMessageBox::Ok, this);
+        Notice_->setTextFormat(Qt::PlainText);
+        Notice_->setModal(false);
+        Notice_->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    Notice_->setText(FromShiftJis(text));
+    Notice_->show();
+}
+
 void TMainForm::MinimizeApplication() {
     if (!isMinimized()) {
         showMinimized();
@@ -229,6 +267,12 @@ void TMainForm::RestoreApplication() {
         raise();
         activateWindow();
     }
+}
+
+void TMainForm::BringToFront() {
+    RestoreApplication();
+    raise();
+    activateWindow();
 }
 
 void TMainForm::SetStandbyHandlers(std::function<void()> minimized,

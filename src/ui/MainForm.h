@@ -13,6 +13,7 @@
 #include "ui/qtcore/QtSettingsStore.h"
 
 #include <QDialog>
+#include <QPointer>
 
 #include <functional>
 #include <memory>
@@ -23,6 +24,7 @@ class TMainForm;
 
 class QLabel;
 class QMenu;
+class QMessageBox;
 
 namespace telvane {
 
@@ -37,6 +39,8 @@ public:
     // Loads the settings and starts the first query; called once before the
     // window is shown.
     void AllFormCreated();
+    // Shows the window in front of the others, restoring it from standby.
+    void BringToFront();
     // What AboutButton opens: the version dialog, modally.
     void SetAboutDialog(std::function<void()> showAbout) { ShowAbout_ = std::move(showAbout); }
 
@@ -64,6 +68,7 @@ public:
     void SetStatusCaption(const std::string& text) override;
     void ShowMessage(const std::string& text) override;
     void ShowError(const std::string& text) override;
+    void ShowNotice(const std::string& text) override;
     void MinimizeApplication() override;
     void RestoreApplication() override;
     void SetStandbyHandlers(std::function<void()> minimized,
@@ -106,10 +111,13 @@ private:
     QMenu* ContextMenu_ = nullptr;
     TTerminationSignals* Termination_ = nullptr;
     std::function<void()> ShowAbout_;
+    QPointer<QMessageBox> Notice_;
     std::function<void()> Minimized_;
     std::function<void()> Restored_;
     bool WasMinimized_ = false;
     bool Placed_ = false;
+    // A signal or the session's end is ending the program.
+    bool Ending_ = false;
 };
 
 } // namespace telvane
