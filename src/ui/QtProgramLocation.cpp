@@ -1,5 +1,6 @@
 #include "ui/QtProgramLocation.h"
 
+#include "monitor/CallLogFolder.h"
 #include "ui/qtcore/ShiftJisCodec.h"
 
 #include <QCoreApplication>
@@ -7,12 +8,11 @@
 
 namespace telvane {
 
-std::filesystem::path TQtProgramLocation::Folder() const {
-    return std::filesystem::path(QCoreApplication::applicationDirPath().toStdString());
-}
+TQtProgramLocation::TQtProgramLocation()
+    : Folder_(CallLogFolder(QCoreApplication::applicationDirPath().toStdString())) {}
 
 std::string TQtProgramLocation::FolderText() const {
-    return ToShiftJis(QDir::toNativeSeparators(QCoreApplication::applicationDirPath()) +
+    return ToShiftJis(QDir::toNativeSeparators(QString::fromStdString(Folder_.string())) +
                       QDir::separator());
 }
 
