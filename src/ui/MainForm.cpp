@@ -4,6 +4,7 @@
 
 #include "monitor/ErrorReport.h"
 #include "ui/TerminationSignals.h"
+#include "ui/Translation.h"
 #include "ui/qtcore/ShiftJisCodec.h"
 #include "ui/widgets/JapaneseFonts.h"
 
@@ -14,6 +15,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QScreen>
+#include <QSignalBlocker>
 
 namespace telvane {
 
@@ -23,7 +25,8 @@ const QString kTitle = QStringLiteral("Telvane");
 
 TMainForm::TMainForm(QWidget* parent)
     : QDialog(parent), Ui_(std::make_unique<Ui::TMainForm>()),
-      Timer1([this] { Timer1Timer(); }, this) {
+      Timer1([this] { Timer1Timer(); }, this),
+      Autostart_(QCoreApplication::applicationFilePath().toStdString()) {
     Ui_->setupUi(this);
     ApplyJapaneseFonts(this);
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -33,6 +36,7 @@ TMainForm::TMainForm(QWidget* parent)
     Ui_->CheckButton->setFocus();
 
     ContextMenu_ = new QMenu(this);
+    AddAutostartAction();
     TMonitorEnvironment environment{*this, Timer1, Port_, Clock_, Location_, Settings_, *this};
     environment.CallSink = &CallSinks_;
     Monitor_ = std::make_unique<TCallerMonitor>(environment);
@@ -57,6 +61,28 @@ TMainForm::TMainForm(QWidget* parent)
         QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
     });
     connect(qGuiApp, &QGuiApplication::commitDataRequest, this, [this] { FormClose(); });
+}
+
+// Start at login: the session starts this very executable.
+void TMainForm::AddAutostartAction() {
+    QAction* action = ContextMenu_->addAction(tr("ログイン時に起動"));
+    action->setObjectName(QStringLiteral("AutostartAction"));
+    action->setCheckable(true);
+    action->setChecked(Autostart_.Enabled());
+    connect(action, &QAction::toggled, this, [this, action](bool checked) {
+        try {
+            Autostart_.SetEnabled(checked);
+        } catch (const std::exception& error) {
+            const QSignalBlocker blocker(action);
+            action->setChecked(Autostart_.Enabled());
+            QMessageBox box(QMessageBox::Critical, kTitle,
+                            tr("ログイン時の起動を設定できません") + QStringLiteral("\n") +
+                                QString::fromStdString(error.what()),
+                            QMessageBox::Ok, this);
+            box.setTextFormat(Qt::PlainText);
+            box.exec();
+        }
+    });
 }
 
 TMainForm::~TMainForm() {
@@ -183,35 +209,35 @@ void TMainForm::SetLogRingChecked(bool checked) {
 }
 
 void TMainForm::SetLogRingHint(const std::string& hint) {
-    Ui_->LogRingFlag->setToolTip(FromShiftJis(hint));
+    Ui_->LogRingFlag->setToolTip(ShownCoreText(hint));
 }
 
-void TMainForm::SetCaption(QLabel* label, const std::string& text) {
-    label->setText(FromShiftJis(text));
+void TMainForm::SetCaption(QLabel* label, const QString& text) {
+    label->setText(text);
     // Labels size themselves to their text, growing to the right.
     label->adjustSize();
 }
 
 void TMainForm::SetNumberCaption(const std::string& text) {
-    SetCaption(Ui_->NumberLabel, text);
+    SetCaption(Ui_->NumberLabel, ShownCoreText(text));
 }
 
 void TMainForm::SetTimeCaption(const std::string& text) {
-    SetCaption(Ui_->TimeLabel, text);
+    SetCaption(Ui_->TimeLabel, FromShiftJis(text));
 }
 
 void TMainForm::SetStatusCaption(const std::string& text) {
-    SetCaption(Ui_->StatusLabel, text);
+    SetCaption(Ui_->StatusLabel, ShownCoreText(text));
 }
 
 void TMainForm::ShowMessage(const std::string& text) {
-    QMessageBox box(QMessageBox::NoIcon, kTitle, FromShiftJis(text), QMessageBox::Ok, this);
+    QMessageBox box(QMessageBox::NoIcon, kTitle, ShownCoreText(text), QMessageBox::Ok, this);
     box.setTextFormat(Qt::PlainText);
     box.exec();
 }
 
 void TMainForm::ShowError(const std::string& text) {
-    QMessageBox box(QMessageBox::Critical, kTitle, FromShiftJis(text), QMessageBox::Ok, this);
+    QMessageBox box(QMessageBox::Critical, kTitle, ShownCoreText(text), QMessageBox::Ok, this);
     box.setTextFormat(Qt::PlainText);
     box.exec();
 }

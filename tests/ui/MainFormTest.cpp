@@ -7,9 +7,12 @@
 #include "monitor/CallerMonitor.h"
 #include "monitor/Texts.h"
 #include "ui/MainForm.h"
+#include "ui/Translation.h"
 #include "ui/qtcore/ShiftJisCodec.h"
 #include "ui/widgets/AboutDialog.h"
 #include "ui/widgets/JapaneseFonts.h"
+
+#include "TranslationTableEn.h"
 
 #include <gtest/gtest.h>
 
@@ -18,10 +21,12 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QTranslator>
 
 #include <unistd.h>
 
@@ -309,6 +314,83 @@ TEST_F(MainWindow, QueriesGoOnWhileTheVersionDialogIsOpen) {
     EXPECT_TRUE(modal);
     EXPECT_TRUE(queried);
     EXPECT_FALSE(about.isVisible());
+}
+
+// Japanese by default; English where the desktop's language is another. The
+// core's texts are translated where they are shown, never where they are
+// stored, and every text fits its place in the fixed window in both.
+TEST_F(MainWindow, EnglishWhereTheDesktopIsNotJapaneseAndEveryTextFits) {
+    for (const char* name : {"ja_JP", "C", "en_US"}) {
+        const std::unique_ptr<QTranslator> translation = LoadTranslation(QLocale(name));
+        const bool english = translation != nullptr;
+        ASSERT_EQ(english, std::string(name) == "en_US");
+        if (english) {
+            QCoreApplication::installTranslator(translation.get());
+            // The Windows shell's table holds the same translations.
+            for (const auto& entry : english::kEntries) {
+                EXPECT_EQ(QCoreApplication::translate(entry.Context, entry.Source),
+                          QString::fromUtf8(entry.Translation));
+            }
+        }
+        Create();
+        const auto ja = [english](const char* japanese, const char* en) {
+            return english ? QString(en) : QString::fromUtf8(japanese);
+        };
+        EXPECT_EQ(Caption("Label2"), ja(u8"調査間隔", "Interval"));
+        EXPECT_EQ(Find<QPushButton>("WaitButton")->text(), ja(u8"待機", "Standby"));
+        EXPECT_EQ(Find<QPushButton>("AboutButton")->text(), "(^^)/");
+        EXPECT_EQ(Caption("NumberLabel"), ja(u8"ポート未指定", "No port set"));
+        EXPECT_EQ(Find<QCheckBox>("LogRingFlag")->toolTip(),
+                  ja(u8"着信を ", "Records calls in ") + QCoreApplication::applicationDirPath() +
+                      "/RingLog.txt" + ja(u8" に記録します", ""));
+        EXPECT_EQ(Form->ContextMenu()->actions().value(0)->text(),
+                  ja(u8"ログイン時に起動", "Start at login"));
+        // Stored values, parsed by the monitor: never translated.
+        EXPECT_EQ(Find<QComboBox>("IntervalSelector")->itemText(4), QString::fromUtf8(u8" 5分"));
+        Form->ShowError(std::string(texts::kPortTextBefore) + "CO" + texts::kPortTextAfter + ".");
+        EXPECT_EQ(Closer.Boxes.back().Text,
+                  ja(u8"ポート \"CO\" の4文字目が数字ではありません.",
+                     "Port \"CO\": the fourth character is not a digit."));
+
+        // Each label with every text it can show, up to what stands to its right.
+        using TSetter = void (TMainForm::*)(const std::string&);
+        const struct {
+            const char* Name;
+            TSetter Set; // none: the label's own text
+            std::vector<const char*> CoreTexts;
+            int Right;
+        } labels[] = {
+            {"StatusLabel",
+             &TMainForm::SetStatusCaption,
+             {texts::kStatusNumberChanged, texts::kStatusCannotDetect, texts::kStatusActivity,
+              texts::kStatusQuerying, texts::kStatusNoPort},
+             Form->width()},
+            {"NumberLabel",
+             &TMainForm::SetNumberCaption,
+             {texts::kNumberNoPort, texts::kNoNumberInformation},
+             Form->width()},
+            {"Label2", nullptr, {nullptr}, Find<QWidget>("IntervalSelector")->x()},
+            {"Label1", nullptr, {nullptr}, Find<QWidget>("PortSelector")->x()},
+        };
+        for (const auto& l : labels) {
+            auto* label = Find<QLabel>(l.Name);
+            for (const char* text : l.CoreTexts) {
+                if (l.Set != nullptr) {
+                    (Form.get()->*l.Set)(text);
+                }
+                EXPECT_LE(label->x() + label->fontMetrics().horizontalAdvance(label->text()),
+                          l.Right)
+                    << name << " " << l.Name << " " << label->text().toStdString();
+            }
+        }
+        auto* logRing = Find<QCheckBox>("LogRingFlag");
+        EXPECT_LE(logRing->sizeHint().width(), logRing->width()) << name;
+        for (const char* button : {"AboutButton", "ShowButton", "CheckButton", "WaitButton"}) {
+            auto* b = Find<QPushButton>(button);
+            EXPECT_LE(b->fontMetrics().horizontalAdvance(b->text()) + 12, b->width()) << button;
+        }
+        Form.reset();
+    }
 }
 
 TEST_F(MainWindow, ClosingSavesAllSeventeenValues) {
