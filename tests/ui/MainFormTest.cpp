@@ -16,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -390,6 +391,47 @@ TEST_F(MainWindow, EnglishWhereTheDesktopIsNotJapaneseAndEveryTextFits) {
             EXPECT_LE(b->fontMetrics().horizontalAdvance(b->text()) + 12, b->width()) << button;
         }
         Form.reset();
+    }
+}
+
+// Start at login writes the session's autostart entry for this executable
+// and removes it again; a failure is reported and leaves the box as it was.
+TEST_F(MainWindow, StartAtLoginWritesAndRemovesTheAutostartEntry) {
+    const auto folder = ConfigHome->Path() / "autostart";
+    const auto entry = folder / "jp.maruvo.Telvane.desktop";
+    std::filesystem::remove_all(folder);
+    Create();
+    auto* action = Form->findChild<QAction*>("AutostartAction");
+    ASSERT_NE(action, nullptr);
+    EXPECT_FALSE(action->isChecked());
+    action->trigger();
+    EXPECT_NE(testing::ReadFile(entry).find(
+                  "\nExec=" + QCoreApplication::applicationFilePath().toStdString() + "\n"),
+              std::string::npos);
+    Form = std::make_unique<TMainForm>();
+    action = Form->findChild<QAction*>("AutostartAction");
+    EXPECT_TRUE(action->isChecked());
+    action->trigger();
+    EXPECT_FALSE(std::filesystem::exists(entry));
+
+    std::filesystem::remove_all(folder);
+    testing::WriteFile(folder, "a file where the folder belongs");
+    action->trigger();
+    ASSERT_EQ(Closer.Boxes.size(), 1u);
+    EXPECT_EQ(Closer.Boxes[0].Icon, QMessageBox::Critical);
+    EXPECT_FALSE(action->isChecked());
+    std::filesystem::remove(folder);
+
+    const struct {
+        const char* Path;
+        const char* Exec;
+    } paths[] = {
+        {"/usr/bin/telvane", "/usr/bin/telvane"},
+        {"/opt/my apps/tel$vane", R"("/opt/my apps/tel\\$vane")"},
+        {R"(/a/50%\b"c)", R"("/a/50%%\\\\b\\"c")"},
+    };
+    for (const auto& p : paths) {
+        EXPECT_EQ(DesktopExecValue(p.Path), p.Exec);
     }
 }
 
