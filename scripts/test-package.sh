@@ -94,8 +94,9 @@ if [ "$(id -u)" = 0 ]; then
 else
     chmod -R a-w "$root/usr/bin"
 fi
+# Runs in place of the calling (background) shell, so that $! is the program.
 run() {
-    "${as_user[@]}" env -i PATH=/usr/bin:/bin HOME="$home" XDG_CONFIG_HOME="$home/config" \
+    exec "${as_user[@]}" env -i PATH=/usr/bin:/bin HOME="$home" XDG_CONFIG_HOME="$home/config" \
         XDG_DATA_HOME="$home/data" XDG_RUNTIME_DIR="$home/runtime" QT_QPA_PLATFORM=offscreen \
         LANG=C.UTF-8 "$@"
 }

@@ -136,10 +136,6 @@ private:
 void AppendRingLog(const std::filesystem::path& file, const std::string& displayName,
                    const std::string& lastPollTime, const std::string& ringTime,
                    const std::string& callerNumber) {
-    // The user's data folder may not exist yet; a folder that cannot be made
-    // shows as the open's failure.
-    std::error_code ignored;
-    std::filesystem::create_directories(file.parent_path(), ignored);
     TLogFileWriter writer(file, displayName);
     writer.LockForWriting();
     const off_t end = writer.CutAtEndOfFileMark();

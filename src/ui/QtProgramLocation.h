@@ -9,11 +9,14 @@ namespace telvane {
 class TQtProgramLocation final : public IProgramLocation {
 public:
     TQtProgramLocation();
-    std::filesystem::path Folder() const override { return Folder_; }
+    // The user's data folder, when that is the place, is made as the log
+    // is about to be written.
+    std::filesystem::path Folder() const override;
     std::string FolderText() const override;
 
 private:
     std::filesystem::path Folder_;
+    bool UserData_ = false;
 };
 
 } // namespace telvane
