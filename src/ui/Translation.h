@@ -22,9 +22,9 @@ bool UsesEnglish(const QLocale& locale);
 std::unique_ptr<QTranslator> LoadTranslation(const QLocale& locale);
 
 // A text of the caller monitor (Shift_JIS, Japanese) as shown to the user:
-// the known statuses, captions and messages through the translation, with
-// the parts they quote (a port text, a path) kept; anything else decoded
-// unchanged.
+// its own statuses, captions and messages (monitor/ShownTexts.h) through the
+// translation, with the parts they quote (a port text, a path) kept;
+// anything else decoded unchanged.
 QString ShownCoreText(const std::string& shiftJis);
 
 } // namespace telvane
