@@ -4,10 +4,12 @@
 #include "ui/SingleInstance.h"
 #include "ui/callers/CallersFeature.h"
 #include "ui/qtcore/QtSettingsStore.h"
+#include "ui/Translation.h"
 #include "ui/widgets/AboutDialog.h"
 #include "ui/widgets/ProgramIcon.h"
 
 #include <QApplication>
+#include <QTranslator>
 
 #include <cstdio>
 
@@ -15,6 +17,11 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Telvane"));
     QApplication::setWindowIcon(telvane::ProgramIcon());
+    // English where the desktop's language is neither Japanese nor unset.
+    const std::unique_ptr<QTranslator> translation = telvane::LoadTranslation(QLocale::system());
+    if (translation) {
+        QApplication::installTranslator(translation.get());
+    }
 
     const QString settingsFile = telvane::TQtSettingsStore::StoreFile(telvane::SettingsKey);
     telvane::TSingleInstance instance(settingsFile);

@@ -4,6 +4,7 @@
 
 #include "monitor/ErrorReport.h"
 #include "ui/TerminationSignals.h"
+#include "ui/Translation.h"
 #include "ui/qtcore/ShiftJisCodec.h"
 #include "ui/widgets/JapaneseFonts.h"
 
@@ -15,6 +16,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QScreen>
+#include <QSignalBlocker>
 
 #include <cstdio>
 
@@ -26,7 +28,8 @@ const QString kTitle = QStringLiteral("Telvane");
 
 TMainForm::TMainForm(QWidget* parent)
     : QDialog(parent), Ui_(std::make_unique<Ui::TMainForm>()),
-      Timer1([this] { Timer1Timer(); }, this) {
+      Timer1([this] { Timer1Timer(); }, this),
+      Autostart_(QCoreApplication::applicationFilePath().toStdString()) {
     Ui_->setupUi(this);
     ApplyJapaneseFonts(this);
     // Every label takes the size of its text from the start, growing to the
@@ -41,6 +44,7 @@ TMainForm::TMainForm(QWidget* parent)
     Ui_->CheckButton->setFocus();
 
     ContextMenu_ = new QMenu(this);
+    AddAutostartAction();
     TMonitorEnvironment environment{*this, Timer1, Port_, Clock_, Location_, Settings_, *this};
     environment.CallSink = &CallSinks_;
     Monitor_ = std::make_unique<TCallerMonitor>(environment);
@@ -70,6 +74,28 @@ TMainForm::TMainForm(QWidget* parent)
         Ending_ = true;
         FormClose();
         Ending_ = false;
+    });
+}
+
+// Start at login: the session starts this very executable.
+void TMainForm::AddAutostartAction() {
+    QAction* action = ContextMenu_->addAction(tr("ログイン時に起動"));
+    action->setObjectName(QStringLiteral("AutostartAction"));
+    action->setCheckable(true);
+    action->setChecked(Autostart_.Enabled());
+    connect(action, &QAction::toggled, this, [this, action](bool checked) {
+        try {
+            Autostart_.SetEnabled(checked);
+        } catch (const std::exception& error) {
+            const QSignalBlocker blocker(action);
+            action->setChecked(Autostart_.Enabled());
+            QMessageBox box(QMessageBox::Critical, kTitle,
+                            tr("ログイン時の起動を設定できません") + QStringLiteral("\n") +
+                                QString::fromStdString(error.what()),
+                            QMessageBox::Ok, this);
+            box.setTextFormat(Qt::PlainText);
+            box.exec();
+        }
     });
 }
 
@@ -208,36 +234,36 @@ void TMainForm::SetLogRingChecked(bool checked) {
 }
 
 void TMainForm::SetLogRingHint(const std::string& hint) {
-    Ui_->LogRingFlag->setToolTip(FromShiftJis(hint));
+    Ui_->LogRingFlag->setToolTip(ShownCoreText(hint));
 }
 
-void TMainForm::SetCaption(QLabel* label, const std::string& text) {
-    label->setText(FromShiftJis(text));
+void TMainForm::SetCaption(QLabel* label, const QString& text) {
+    label->setText(text);
     // Labels size themselves to their text, growing to the right.
     label->adjustSize();
 }
 
 void TMainForm::SetNumberCaption(const std::string& text) {
-    SetCaption(Ui_->NumberLabel, text);
+    SetCaption(Ui_->NumberLabel, ShownCoreText(text));
     emit NumberCaptionSet();
 }
 
 void TMainForm::SetTimeCaption(const std::string& text) {
-    SetCaption(Ui_->TimeLabel, text);
+    SetCaption(Ui_->TimeLabel, FromShiftJis(text));
 }
 
 void TMainForm::SetStatusCaption(const std::string& text) {
-    SetCaption(Ui_->StatusLabel, text);
+    SetCaption(Ui_->StatusLabel, ShownCoreText(text));
 }
 
 void TMainForm::ShowMessage(const std::string& text) {
-    QMessageBox box(QMessageBox::NoIcon, kTitle, FromShiftJis(text), QMessageBox::Ok, this);
+    QMessageBox box(QMessageBox::NoIcon, kTitle, ShownCoreText(text), QMessageBox::Ok, this);
     box.setTextFormat(Qt::PlainText);
     box.exec();
 }
 
 void TMainForm::ShowError(const std::string& text) {
-    QMessageBox box(QMessageBox::Critical, kTitle, FromShiftJis(text), QMessageBox::Ok, this);
+    QMessageBox box(QMessageBox::Critical, kTitle, ShownCoreText(text), QMessageBox::Ok, this);
     box.setTextFormat(Qt::PlainText);
     box.exec();
 }

@@ -7,6 +7,7 @@
 #include "monitor/CallFanout.h"
 #include "monitor/CallerMonitor.h"
 #include "monitor/Clock.h"
+#include "session/Autostart.h"
 #include "ui/CommPort.h"
 #include "ui/QtProgramLocation.h"
 #include "ui/QtTimer.h"
@@ -97,7 +98,8 @@ private:
     void PostReceived() override;
     // Runs a handler of the monitor; what escapes it is reported.
     template <typename Handler> void Handle(Handler&& handler);
-    void SetCaption(QLabel* label, const std::string& text);
+    void SetCaption(QLabel* label, const QString& text);
+    void AddAutostartAction();
 
     std::unique_ptr<Ui::TMainForm> Ui_;
     TComm Comm1;
@@ -109,6 +111,7 @@ private:
     TCallFanout CallSinks_;
     std::unique_ptr<TCallerMonitor> Monitor_;
     QMenu* ContextMenu_ = nullptr;
+    TAutostart Autostart_;
     TTerminationSignals* Termination_ = nullptr;
     std::function<void()> ShowAbout_;
     QPointer<QMessageBox> Notice_;
