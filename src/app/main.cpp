@@ -2,9 +2,9 @@
 #include "monitor/Settings.h"
 #include "ui/MainForm.h"
 #include "ui/SingleInstance.h"
+#include "ui/Translation.h"
 #include "ui/callers/CallersFeature.h"
 #include "ui/qtcore/QtSettingsStore.h"
-#include "ui/Translation.h"
 #include "ui/widgets/AboutDialog.h"
 #include "ui/widgets/ProgramIcon.h"
 
