@@ -14,3 +14,9 @@ if(TELVANE_SANITIZE)
     target_compile_options(telvane_options INTERFACE -fno-sanitize-recover=undefined)
   endif()
 endif()
+
+if(WIN32)
+  # Windows programs and tests are single files: the C and C++ runtimes and
+  # the thread library go into each, so only system DLLs are imported.
+  target_link_options(telvane_options INTERFACE -static -static-libgcc -static-libstdc++)
+endif()

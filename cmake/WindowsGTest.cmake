@@ -5,8 +5,9 @@
 set(TELVANE_GTEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources built for Windows")
 set(TELVANE_WINE_DIR ${CMAKE_BINARY_DIR}/wine CACHE PATH "The Wine prefix and ports of the tests")
 
-set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
 add_subdirectory(${TELVANE_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
 if(NOT TARGET GTest::gtest)
   add_library(GTest::gtest ALIAS gtest)
@@ -17,11 +18,9 @@ endif()
 set(CMAKE_CROSSCOMPILING_EMULATOR ${PROJECT_SOURCE_DIR}/tests/wine/wine-env.sh run ${TELVANE_WINE_DIR})
 
 # One ctest test per program: listing the cases of each program first would
-# start Wine twice as often for nothing. Test programs link statically, so
-# Wine needs no mingw DLLs beside them.
+# start Wine twice as often for nothing.
 function(telvane_discover_tests target)
   cmake_parse_arguments(ARG "" "LABEL;TIMEOUT" "ENVIRONMENT" ${ARGN})
-  target_link_options(${target} PRIVATE -static)
   add_test(NAME ${target} COMMAND ${target})
   set(timeout 300)
   if(ARG_TIMEOUT)

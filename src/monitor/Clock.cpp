@@ -1,7 +1,6 @@
 #include "monitor/Clock.h"
 
 #include <cstdio>
-#include <ctime>
 
 namespace telvane {
 
@@ -10,14 +9,6 @@ std::string FormatTimeText(int year, int month, int day, int hour, int minute, i
     std::snprintf(text, sizeof text, "%04d/%02d/%02d %02d:%02d:%02d", year, month, day, hour,
                   minute, second);
     return text;
-}
-
-std::string TSystemClock::Now() const {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    return FormatTimeText(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
-                          local.tm_min, local.tm_sec);
 }
 
 } // namespace telvane

@@ -3,13 +3,10 @@
 #include "monitor/MonitorError.h"
 #include "monitor/Texts.h"
 
+#include "FileFaults.h"
 #include "TempFolder.h"
 
 #include <gtest/gtest.h>
-
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
 
 namespace telvane {
 namespace {
@@ -69,17 +66,17 @@ TEST_F(CallLog, FailuresRaiseAnErrorNamingTheFileAndKeepTheFileIntact) {
     } catch (const EMonitorError& error) {
         const std::string message = error.what();
         EXPECT_EQ(message.rfind(texts::kRingLogBefore + std::string("RingLog.txt"), 0), 0u);
-        EXPECT_NE(message.find("directory"), std::string::npos);
+        EXPECT_NE(message.find(testing::kFolderInTheWay), std::string::npos) << message;
     }
     std::filesystem::remove(File);
 
     // Another writer holds the file.
     WriteFile(File, "kept\r\n");
-    const int holder = ::open(File.c_str(), O_RDWR | O_CLOEXEC);
-    ASSERT_GE(holder, 0);
-    ASSERT_EQ(::flock(holder, LOCK_EX), 0);
-    EXPECT_THROW(Append("a", "b", "c"), EMonitorError);
-    ::close(holder);
+    {
+        const testing::THeldFile holder(File);
+        ASSERT_TRUE(holder.Held());
+        EXPECT_THROW(Append("a", "b", "c"), EMonitorError);
+    }
     EXPECT_EQ(ReadFile(File), "kept\r\n");
 
     // The folder has gone.

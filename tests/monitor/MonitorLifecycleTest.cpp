@@ -116,8 +116,9 @@ TEST_F(Lifecycle, PartialKeyAndOddKindsKeepTheDefaultsOfWhatIsMissing) {
 
 TEST_F(Lifecycle, HintNamesTheCallLogInTheProgramsFolder) {
     Rig.Start();
-    EXPECT_EQ(Rig.View.LogRingHint, std::string(texts::kHintBefore) + Folder.Path().string() +
-                                        "/RingLog.txt" + texts::kHintAfter);
+    EXPECT_EQ(Rig.View.LogRingHint, std::string(texts::kHintBefore) +
+                                        (Folder.Path() / "RingLog.txt").string() +
+                                        texts::kHintAfter);
 }
 
 // Whether the adapter is silent or answers only "ERROR".

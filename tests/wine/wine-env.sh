@@ -4,10 +4,12 @@
 #   wine-env.sh start DIR [--display]  make DIR/prefix if it is missing, map COM1..COM9 to
 #                                      DIR/ports/COMn, keep the server up; with --display
 #                                      also start Xvfb for the windows of the program
-#   wine-env.sh run DIR PROGRAM ARGS   start (once, under a lock), then run PROGRAM under Wine;
-#                                      this is ctest's emulator of the Windows tests
+#   wine-env.sh run DIR PROGRAM ARGS   start with a display (once, under a lock), then run
+#                                      PROGRAM under Wine; ctest's emulator of the Windows tests
 #   wine-env.sh stop DIR               end the server and Xvfb
 #
+# Nothing outlives its use for long: the server ends a minute after its last
+# program, and Xvfb when the server's last window connection closes.
 # DIR/env holds the variables for Wine commands: ". DIR/env; wine ...".
 # The ports folder is where "ta-sim --ports-folder DIR/ports --link COMn" puts its link.
 set -euo pipefail
@@ -30,7 +32,8 @@ start_display() {
     fi
     # Xvfb picks a free display itself and writes its number to fd 3.
     rm -f "$dir/display"
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$dir/display" >"$dir/xvfb.log" 2>&1 &
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -terminate 3>"$dir/display" \
+        </dev/null >"$dir/xvfb.log" 2>&1 9>&- &
     echo $! >"$dir/xvfb.pid"
     for _ in $(seq 100); do
         [ -s "$dir/display" ] && break
@@ -101,12 +104,7 @@ run)
     mkdir -p "$dir"
     (
         flock 9
-        if [ -f "$dir/env" ]; then
-            . "$dir/env"
-            up
-        else
-            start
-        fi
+        start --display
     ) 9>"$dir/lock"
     . "$dir/env"
     exec wine "$@"

@@ -1,0 +1,42 @@
+// Telvane for Windows: shows which telephone number last called in on an
+// ISDN line.
+#include "win32/AboutDialog.h"
+#include "win32/MainForm.h"
+#include "win32/SingleInstance.h"
+
+#include <commctrl.h>
+#include <windows.h>
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
+    using namespace telvane::win32;
+
+    TSingleInstance single;
+    if (!single.First()) {
+        TSingleInstance::BringToFront(TMainForm::kClassName);
+        return 0;
+    }
+
+    INITCOMMONCONTROLSEX controls{};
+    controls.dwSize = sizeof controls;
+    controls.dwICC = ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES;
+    ::InitCommonControlsEx(&controls);
+
+    TMainForm MainForm(instance);
+    if (!MainForm.Create()) {
+        return 1;
+    }
+    TMyAboutDialogBox MyAboutDialogBox(instance, MainForm.Handle());
+    MainForm.SetAboutDialog([&MyAboutDialogBox] { MyAboutDialogBox.ShowModalMaximized(); });
+
+    MainForm.AllFormCreated();
+    MainForm.Show(showCommand);
+
+    MSG message{};
+    while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
+        if (!MainForm.PreTranslate(message)) {
+            ::TranslateMessage(&message);
+            ::DispatchMessageW(&message);
+        }
+    }
+    return static_cast<int>(message.wParam);
+}
