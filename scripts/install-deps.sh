@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libqt6core6 libqt6widgets6 libqt6gui6
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev clang-format
-    g++-mingw-w64-x86-64
+    g++-mingw-w64-x86-64 googletest wine wine64 python3
     xvfb xauth socat fonts-ipafont xdotool imagemagick openbox x11-apps x11-utils
 )
 
