@@ -56,7 +56,7 @@ make_prefix() {
         # before any program opens a port. The names need not exist.
         DISPLAY= wineboot -i >/dev/null 2>&1 9>&-
         for n in 1 2 3 4 5 6 7 8 9; do
-            wine reg add 'HKLM\Software\Wine\Ports' /v "COM$n" /t REG_SZ /d "$dir/ports/COM$n" /f \
+            wine reg add 'HKLM\Software\Wine\Ports' /v "COM$n" /t REG_SZ /d "$dir/ports/COM$n" /f 9>&- \
                 >/dev/null 2>&1
         done
         # The mapping is read when the server starts.
