@@ -73,11 +73,20 @@ class WindowsProgram(unittest.TestCase):
         winerig.wait_until(lambda: self.labels() == shown, timeout=3)
         self.assertEqual(self.labels(), shown)
         texts = self.wine.window("texts")
-        self.expect_quiet_polls(2)
-        self.assertEqual(len(self.program.log_lines()), 2)
         for shown in ["ComboBox\tCOM1", "ComboBox\t 1秒", "Button\t即刻", "Button\t全部",
                       "Button\t待機", "Button\t着信履歴をﾌｧｲﾙ"]:
             self.assertIn(shown, texts)
+        self.expect_quiet_polls(2)
+        self.assertEqual(len(self.program.log_lines()), 2)
+
+        # Standby: the wait button minimises; the next new caller restores.
+        self.wine.window("click", "待機")
+        self.assertEqual(self.wine.window("state"), ["1 1"], "not minimised")
+        self.ring_between_polls("0398765432")
+        self.assertTrue(self.program.wait_for_lines(3), "caller in standby not logged")
+        self.assertTrue(winerig.wait_until(lambda: self.wine.window("state") == ["0 1"], 3),
+                        "not restored by the new caller")
+        at = self.program.log_lines()[2][20:39].decode()
 
         # Closing saves the seventeen values with their kinds.
         self.assertEqual(self.program.close(), 0)
@@ -91,17 +100,16 @@ class WindowsProgram(unittest.TestCase):
         self.assertEqual(saved["Interval"][1], " 1秒")
         self.assertEqual(saved["DateTime"][1], at)
         self.assertLessEqual(at, saved["LastDateTime"][1])
-        self.assertRegex(saved["Magic10"][1], r"^RECEIVE CALLING PARTY +\= 0312345678$")
+        self.assertRegex(saved["Magic10"][1], r"^RECEIVE CALLING PARTY +\= 0398765432$")
 
         # A call while the program is not running is its first query's news.
         self.adapter.send("caller 0455556666")
         self.assertTrue(self.program.start(), "no window after the restart")
-        self.assertTrue(self.program.wait_for_lines(3), "call while closed not found")
-        last = self.program.log_lines()[2]
+        self.assertTrue(self.program.wait_for_lines(4), "call while closed not found")
+        last = self.program.log_lines()[3]
         before = saved["LastDateTime"][1].encode()
         self.assertRegex(last, b"^" + re.escape(before) + b"," + TIME + b",0455556666\r\n$")
         self.assertEqual(self.program.close(), 0)
-
 
 if __name__ == "__main__":
     parser = argparse.ArgumentParser()

@@ -84,9 +84,9 @@ class Wine:
                 values[name] = ("other", raw)
         return values
 
-    def window(self, command):
+    def window(self, *command):
         """wintext's lines, or None while there is no Telvane window."""
-        done = self.run(self.wintext, command, check=False)
+        done = self.run(self.wintext, *command, check=False)
         if done.returncode != 0:
             return None
         return done.stdout.decode("utf-8").splitlines()

@@ -4,13 +4,13 @@
 //   wintext texts   one line per child control: its class, a tab, its text
 //   wintext state   "iconic topmost" flags of the window, as 0 or 1
 //   wintext close   sends WM_CLOSE, as closing the window does
+//   wintext click TEXT   clicks the button with that text (UTF-8)
 //
 // Texts are UTF-8 with CR and LF shown as \r and \n. Without a window
 // the program prints nothing and ends with status 1.
 #include <windows.h>
 
 #include <cstdio>
-#include <cstring>
 #include <string>
 
 namespace {
@@ -63,6 +63,20 @@ BOOL CALLBACK FindMain(HWND window, LPARAM found) {
     return TRUE;
 }
 
+struct TButton {
+    std::string Text;
+    HWND Found = nullptr;
+};
+
+BOOL CALLBACK FindButton(HWND child, LPARAM wanted) {
+    auto* button = reinterpret_cast<TButton*>(wanted);
+    if (ClassOf(child) == "Button" && TextOf(child) == button->Text) {
+        button->Found = child;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 BOOL CALLBACK PrintChild(HWND child, LPARAM) {
     Print(ClassOf(child) + "\t" + Escaped(TextOf(child)));
     return TRUE;
@@ -70,22 +84,30 @@ BOOL CALLBACK PrintChild(HWND child, LPARAM) {
 
 } // namespace
 
-int main(int argc, char** argv) {
-    const char* command = argc == 2 ? argv[1] : "";
+// wmain: the arguments as Wine got them, not in the ANSI code page.
+int wmain(int argc, wchar_t** argv) {
+    const std::string command = argc >= 2 ? Utf8(argv[1], lstrlenW(argv[1])) : "";
     HWND window = nullptr;
     EnumWindows(FindMain, reinterpret_cast<LPARAM>(&window));
     if (!window) {
         return 1;
     }
-    if (std::strcmp(command, "texts") == 0) {
+    if (command == "texts") {
         EnumChildWindows(window, PrintChild, 0);
-    } else if (std::strcmp(command, "state") == 0) {
+    } else if (command == "state") {
         const bool topmost = (GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
         Print(std::string(IsIconic(window) ? "1" : "0") + " " + (topmost ? "1" : "0"));
-    } else if (std::strcmp(command, "close") == 0) {
+    } else if (command == "close") {
         PostMessageW(window, WM_CLOSE, 0, 0);
+    } else if (command == "click" && argc == 3) {
+        TButton button{Utf8(argv[2], lstrlenW(argv[2]))};
+        EnumChildWindows(window, FindButton, reinterpret_cast<LPARAM>(&button));
+        if (!button.Found) {
+            return 1;
+        }
+        SendMessageW(button.Found, BM_CLICK, 0, 0);
     } else {
-        std::fprintf(stderr, "usage: wintext texts|state|close\n");
+        std::fprintf(stderr, "usage: wintext texts|state|close|click TEXT\n");
         return 2;
     }
     return 0;
