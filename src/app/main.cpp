@@ -1,5 +1,6 @@
 // Telvane: shows which telephone number last called in on an ISDN line.
 #include "ui/MainForm.h"
+#include "ui/outputs/CallOutputs.h"
 #include "ui/widgets/AboutDialog.h"
 #include "ui/widgets/ProgramIcon.h"
 
@@ -14,6 +15,9 @@ int main(int argc, char** argv) {
     telvane::TMainForm MainForm;
     telvane::TMyAboutDialogBox MyAboutDialogBox;
     MainForm.SetAboutDialog([&MyAboutDialogBox] { MyAboutDialogBox.ShowModalMaximized(); });
+
+    // Notification, tray icon, hook command and MQTT for each new caller.
+    telvane::TCallOutputs Outputs(MainForm);
 
     MainForm.AllFormCreated();
     MainForm.show();

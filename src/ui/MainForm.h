@@ -42,6 +42,8 @@ public:
 
     TCallerMonitor& Monitor() { return *Monitor_; }
     TComm& Comm() { return Comm1; }
+    // The window's settings store, for settings added beside the seventeen.
+    TQtSettingsStore& SettingsStore() { return Settings_; }
     // Every new caller and every change of the adapter's reachability goes
     // to the sinks added here.
     TCallFanout& CallSinks() { return CallSinks_; }

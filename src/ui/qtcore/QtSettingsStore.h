@@ -31,6 +31,8 @@ public:
     void WriteUtf8Text(const std::string& name, const std::string& text) override;
     void CloseKey() override;
 
+    // The file that holds a key path's values (on Windows, the registry path).
+    QString FileName(const std::string& path) const;
     // The status of the last CloseKey's write to the backing file.
     QSettings::Status LastStatus() const { return LastStatus_; }
 
