@@ -142,6 +142,14 @@ public:
         }
         return payloads;
     }
+    std::vector<std::string> Topics() {
+        std::lock_guard lock(Mutex_);
+        std::vector<std::string> topics;
+        for (const TMessage& message : Messages_) {
+            topics.push_back(message.Topic);
+        }
+        return topics;
+    }
     std::optional<TMessage> Last(const std::string& topic) {
         std::lock_guard lock(Mutex_);
         for (auto it = Messages_.rbegin(); it != Messages_.rend(); ++it) {
