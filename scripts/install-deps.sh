@@ -10,6 +10,7 @@ packages=(
     clang libclang-rt-14-dev clang-format
     g++-mingw-w64-x86-64
     xvfb xauth socat fonts-ipafont xdotool imagemagick openbox x11-apps x11-utils
+    libmosquitto-dev mosquitto mosquitto-clients dunst dbus dbus-x11
 )
 
 missing=()
