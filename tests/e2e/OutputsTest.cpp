@@ -153,6 +153,7 @@ TEST_F(Outputs, NewCallerReachesDunstTheHookAndTheBroker) {
     EXPECT_NE(HookRuns().find("TELVANE_NUMBER=0312345678\n"), std::string::npos) << HookRuns();
     EXPECT_NE(HookRuns().find("TELVANE_TIME=" + telvane::IsoTime(detected) + "\n"),
               std::string::npos);
+    EXPECT_TRUE(std::filesystem::exists(ConfigHome() / "Maruvo" / "Telvane" / "hook.log"));
 
     // Two calls, one notification: the second replaced the first.
     const std::string history = Desktop.History();

@@ -76,8 +76,11 @@ void TCallOutputs::Apply(const TAddedSettings& settings) {
     const QString settingsFile = Form_.SettingsStore().FileName(SettingsKey);
     TOutputSettings outputs;
     outputs.HookCommand = Settings_.HookCommand;
-    outputs.HookLog =
-        QFileInfo(settingsFile).dir().filePath(QStringLiteral("hook.log")).toStdString();
+    // The program's configuration folder, where its ports folder lives too.
+    const QFileInfo settingsInfo(settingsFile);
+    const QString folder = settingsInfo.dir().filePath(settingsInfo.completeBaseName());
+    QDir().mkpath(folder);
+    outputs.HookLog = QDir(folder).filePath(QStringLiteral("hook.log")).toStdString();
     outputs.MqttUrl = Settings_.MqttUrl;
     outputs.MqttTopic = Settings_.MqttTopic;
     outputs.HostName = QSysInfo::machineHostName().toStdString();
