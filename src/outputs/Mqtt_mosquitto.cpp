@@ -4,11 +4,15 @@
 
 #include <mosquitto.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <deque>
 #include <filesystem>
 #include <mutex>
+#include <thread>
 #include <unistd.h>
 
 namespace telvane {
@@ -64,15 +68,29 @@ public:
         mosquitto_disconnect_callback_set(Mosq_, [](mosquitto*, void* self, int rc) {
             static_cast<TMosquittoPublisher*>(self)->Disconnected(rc);
         });
-        errno = 0;
-        const int rc = mosquitto_connect_async(Mosq_, Url_.Host.c_str(), Url_.Port, 30);
-        if (rc != MOSQ_ERR_SUCCESS) {
-            ReportOnce("MQTT: cannot reach " + Url_.Redacted() + " (" + Why(rc) +
-                       "); trying again");
-        }
-        if (mosquitto_loop_start(Mosq_) != MOSQ_ERR_SUCCESS) {
-            Report_("MQTT: cannot start the network thread; MQTT stays off");
-        }
+        // Connecting looks the host up, which may take long: not on the
+        // window's thread. The library does not retry a first connection
+        // that fails at once, so it is tried here with a growing delay; once
+        // under way, the network thread reconnects by itself.
+        Starter_ = std::thread([this] {
+            for (int delay = 1;; delay = std::min(delay * 2, 30)) {
+                errno = 0;
+                const int rc = mosquitto_connect_async(Mosq_, Url_.Host.c_str(), Url_.Port, 30);
+                std::unique_lock lock(Mutex_);
+                if (rc == MOSQ_ERR_SUCCESS) {
+                    break;
+                }
+                ReportOnce("MQTT: cannot reach " + Url_.Redacted() + " (" + Why(rc) +
+                           "); trying again");
+                if (Stop_.wait_for(lock, std::chrono::seconds(delay),
+                                   [this] { return Stopping_; })) {
+                    return;
+                }
+            }
+            if (mosquitto_loop_start(Mosq_) != MOSQ_ERR_SUCCESS) {
+                Report_("MQTT: cannot start the network thread; MQTT stays off");
+            }
+        });
     }
 
     ~TMosquittoPublisher() override {
@@ -86,6 +104,10 @@ public:
                 // Leaving on purpose: the last will is for when Telvane dies.
                 Send("/status", "offline", 0, true);
             }
+        }
+        Stop_.notify_all();
+        if (Starter_.joinable()) {
+            Starter_.join();
         }
         mosquitto_disconnect(Mosq_);
         mosquitto_loop_stop(Mosq_, false);
@@ -214,7 +236,9 @@ private:
     const std::string HostName_;
     const TReport Report_;
     mosquitto* Mosq_ = nullptr;
+    std::thread Starter_;
     mutable std::mutex Mutex_;
+    std::condition_variable Stop_;
     std::deque<std::string> Queue_;
     std::string Last_;
     bool LastSent_ = false;
