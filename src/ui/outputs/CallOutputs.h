@@ -42,9 +42,6 @@ public:
     // Starts the outputs anew for these settings.
     void Apply(const TAddedSettings& settings);
 
-    TDesktopNotifier* Notifier() { return Notifier_; }
-    TOutputs* Outputs() { return Outputs_.get(); }
-
 signals:
     // The user asked to name a caller (a notification's action).
     void NameRequested(const QString& number);

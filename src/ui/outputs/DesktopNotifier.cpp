@@ -4,6 +4,7 @@
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
+#include <QFileInfo>
 #include <QVariantMap>
 
 #include <cstdio>
@@ -21,6 +22,13 @@ QDBusMessage Call(const QString& method) {
 } // namespace
 
 TDesktopNotifier::TDesktopNotifier(QObject* parent) : QObject(parent) {
+    // Only a bus that is there: without an address, D-Bus would start one
+    // for the X display, which then outlives Telvane.
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS") &&
+        (runtime.isEmpty() || !QFileInfo::exists(runtime + QStringLiteral("/bus")))) {
+        return;
+    }
     QDBusConnection bus = QDBusConnection::sessionBus();
     Connected_ = bus.isConnected();
     if (!Connected_) {
