@@ -1,12 +1,21 @@
 // The Qt side of the outputs under the offscreen platform: what the settings
 // dialog refuses, and the tray icon's look and its hiding of the window.
+#include "TempFolder.h"
+
+#include "ui/MainForm.h"
+#include "ui/outputs/CallOutputs.h"
 #include "ui/outputs/SettingsDialog.h"
 #include "ui/outputs/TrayIcon.h"
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QLineEdit>
+#include <QMenu>
 #include <QTest>
+#include <QTimer>
+
+#include <sys/stat.h>
 
 namespace telvane {
 namespace {
@@ -51,10 +60,40 @@ TEST(TrayIcon, TellsTheLinkAndHidesTheMinimisedWindow) {
     EXPECT_FALSE(window.isMinimized());
 }
 
+// The dialog from the window's menu: what it saves goes beside the
+// seventeen values, and a password keeps the file private.
+TEST(SettingsDialog, SavesFromTheWindowsMenu) {
+    TMainForm form;
+    TCallOutputs outputs(form);
+    QAction* open = form.ContextMenu()->actions().value(0);
+    ASSERT_NE(open, nullptr);
+    EXPECT_EQ(open->text(), QStringLiteral("設定..."));
+    QTimer::singleShot(0, [] {
+        auto* dialog = qobject_cast<TSettingsDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        const auto edits = dialog->findChildren<QLineEdit*>();
+        edits[0]->setText(QStringLiteral("say hello"));
+        edits[1]->setText(QStringLiteral("mqtt://u:pw@127.0.0.1:1"));
+        dialog->accept();
+    });
+    open->trigger();
+    const std::string file =
+        form.SettingsStore().FileName("\\Software\\Maruvo\\Telvane\\1.0").toStdString();
+    const std::string text = testing::ReadFile(file);
+    EXPECT_NE(text.find("HookCommand=say hello"), std::string::npos) << text;
+    EXPECT_NE(text.find("MqttUrl=mqtt://u:pw@127.0.0.1:1\n"), std::string::npos) << text;
+    struct stat info {};
+    ASSERT_EQ(::stat(file.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+}
+
 } // namespace
 } // namespace telvane
 
 int main(int argc, char** argv) {
+    telvane::testing::TTempFolder configHome;
+    ::setenv("XDG_CONFIG_HOME", configHome.Path().c_str(), 1);
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
