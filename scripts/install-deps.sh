@@ -13,6 +13,7 @@ packages=(
     xvfb xauth socat fonts-ipafont xdotool imagemagick openbox x11-apps x11-utils
     dpkg-dev lintian desktop-file-utils appstream librsvg2-bin python3
     qt6-l10n-tools qt6-tools-dev qt6-tools-dev-tools
+    libmosquitto-dev mosquitto mosquitto-clients dunst dbus dbus-x11
 )
 
 missing=()
