@@ -113,6 +113,10 @@ void TMainForm::CreateControls() {
         switch (layout.Kind) {
         case TControlKind::ckLabel:
             style |= SS_LEFTNOWORDWRAP | SS_NOPREFIX;
+            // The number's tooltip tells what is known of it.
+            if (layout.Id == IDC_NUMBERLABEL) {
+                style |= SS_NOTIFY;
+            }
             break;
         case TControlKind::ckCheckBox:
             windowClass = L"BUTTON";
@@ -315,6 +319,11 @@ void TMainForm::MinimizedChanged(bool minimized) {
 }
 
 LRESULT TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (MessageHook_) {
+        if (const auto handled = MessageHook_(message, wParam, lParam)) {
+            return *handled;
+        }
+    }
     switch (message) {
     case WM_COMMAND:
         OnCommand(LOWORD(wParam), HIWORD(wParam));
@@ -444,6 +453,13 @@ void TMainForm::SetLogRingHint(const std::string& hint) {
 
 void TMainForm::SetNumberCaption(const std::string& text) {
     SetCaption(IDC_NUMBERLABEL, text);
+    if (CaptionsChanged_) {
+        CaptionsChanged_();
+    }
+}
+
+std::wstring TMainForm::NumberCaption() const {
+    return WindowText(Control(IDC_NUMBERLABEL));
 }
 
 void TMainForm::SetTimeCaption(const std::string& text) {
@@ -452,6 +468,9 @@ void TMainForm::SetTimeCaption(const std::string& text) {
 
 void TMainForm::SetStatusCaption(const std::string& text) {
     SetCaption(IDC_STATUSLABEL, text);
+    if (CaptionsChanged_) {
+        CaptionsChanged_();
+    }
 }
 
 void TMainForm::ShowMessage(const std::string& text) {
@@ -469,10 +488,27 @@ void TMainForm::MinimizeApplication() {
 }
 
 void TMainForm::RestoreApplication() {
+    // Hidden from the notification-area icon: a new caller shows it again.
+    if (!::IsWindowVisible(Window_)) {
+        ::ShowWindow(Window_, SW_SHOWNOACTIVATE);
+    }
     if (::IsIconic(Window_)) {
         ::ShowWindow(Window_, SW_RESTORE);
         ::SetForegroundWindow(Window_);
     }
+}
+
+void TMainForm::ToggleVisible(bool visible) {
+    if (!visible) {
+        ::ShowWindow(Window_, SW_HIDE);
+        return;
+    }
+    ::ShowWindow(Window_, ::IsIconic(Window_) ? SW_RESTORE : SW_SHOW);
+    ::SetForegroundWindow(Window_);
+}
+
+void TMainForm::CheckNow() {
+    Handle([this] { Monitor_->CheckButtonClick(); });
 }
 
 void TMainForm::SetStandbyHandlers(std::function<void()> minimized,

@@ -1,0 +1,342 @@
+#include "win32/CallerFeatures.h"
+
+#include "monitor/CallerMonitor.h"
+#include "monitor/Settings.h"
+#include "monitor/Texts.h"
+#include "monitor/WideText.h"
+#include "win32/Fonts.h"
+#include "win32/MainForm.h"
+#include "win32/Resource.h"
+#include "win32/RunAtLogin.h"
+#include "win32/UiText.h"
+
+#include <shellapi.h>
+
+namespace telvane::win32 {
+namespace {
+
+constexpr char kContext[] = "telvane::win32::TCallerFeatures";
+// The free row left of the log check box, below the time.
+constexpr int kGlanceLeft = 16, kGlanceTop = 58, kGlanceWidth = 162, kGlanceHeight = 14;
+// A balloon's own icon goes at the latest after this, should the shell not
+// say that the balloon went.
+constexpr UINT kBalloonMilliseconds = 30000;
+
+std::wstring Text(const char* source) {
+    return UiText(kContext, source);
+}
+
+// Naming a caller: the dialog's prompt and text in, the name out.
+struct TNameRequest {
+    std::wstring Prompt;
+    std::wstring Name;
+};
+
+INT_PTR CALLBACK NameDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* request = reinterpret_cast<TNameRequest*>(::GetWindowLongPtrW(dialog, DWLP_USER));
+    switch (message) {
+    case WM_INITDIALOG:
+        request = reinterpret_cast<TNameRequest*>(lParam);
+        ::SetWindowLongPtrW(dialog, DWLP_USER, lParam);
+        ::SetWindowTextW(dialog, Text("名前を付ける").c_str());
+        ::SetDlgItemTextW(dialog, IDC_NAMEPROMPT, request->Prompt.c_str());
+        ::SetDlgItemTextW(dialog, IDC_NAMEEDIT, request->Name.c_str());
+        ::SetDlgItemTextW(dialog, IDCANCEL, Text("キャンセル").c_str());
+        ::SendDlgItemMessageW(dialog, IDC_NAMEEDIT, EM_SETSEL, 0, -1);
+        return TRUE;
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDOK && request) {
+            const HWND edit = ::GetDlgItem(dialog, IDC_NAMEEDIT);
+            std::wstring name(static_cast<std::size_t>(::GetWindowTextLengthW(edit)) + 1, L'\0');
+            name.resize(static_cast<std::size_t>(
+                ::GetWindowTextW(edit, name.data(), static_cast<int>(name.size()))));
+            request->Name = std::move(name);
+            ::EndDialog(dialog, IDOK);
+            return TRUE;
+        }
+        if (LOWORD(wParam) == IDCANCEL) {
+            ::EndDialog(dialog, IDCANCEL);
+            return TRUE;
+        }
+        return FALSE;
+    default:
+        return FALSE;
+    }
+}
+
+std::wstring Trimmed(const std::wstring& text) {
+    const auto first = text.find_first_not_of(L" \t\u3000");
+    if (first == std::wstring::npos) {
+        return {};
+    }
+    const auto last = text.find_last_not_of(L" \t\u3000");
+    return text.substr(first, last - first + 1);
+}
+
+} // namespace
+
+TCallerFeatures::TCallerFeatures(TMainForm& form, std::filesystem::path ownPhonebook,
+                                 std::filesystem::path program)
+    : Form_(form), Program_(std::move(program)),
+      History_(form.Instance(), form.Handle(),
+               *(Who_ =
+                     [&] {
+                         LoadAddedSettings(form.SettingsStore(), Settings_);
+                         return std::make_unique<TWhoCalled>(
+                             std::move(ownPhonebook), Settings_,
+                             [this](const std::string& problem) { ShowProblem(problem); });
+                     }()),
+               form.Location().Folder() / texts::kRingLogFileName,
+               [this](HWND owner, const std::string& number) { NameCaller(owner, number); }),
+      Icon_(form.Handle(), kNotifyMessage,
+            ::LoadIconW(form.Instance(), MAKEINTRESOURCEW(IDI_TELVANE)),
+            ::LoadIconW(nullptr, IDI_WARNING)) {
+    Glance_ = ::CreateWindowExW(
+        0, L"STATIC", L"", WS_CHILD | SS_LEFTNOWORDWRAP | SS_NOPREFIX | SS_NOTIFY | SS_ENDELLIPSIS,
+        Scaled(kGlanceLeft), Scaled(kGlanceTop), Scaled(kGlanceWidth), Scaled(kGlanceHeight),
+        form.Handle(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_CALLERGLANCE)),
+        form.Instance(), nullptr);
+    ::SendMessageW(Glance_, WM_SETFONT, reinterpret_cast<WPARAM>(form.WindowFont()), FALSE);
+    Icon_.SetKept(Settings_.Tray);
+    Form_.CallSinks().Add(this);
+    UpdateTip();
+}
+
+TCallerFeatures::~TCallerFeatures() {
+    Form_.CallSinks().Remove(this);
+}
+
+void TCallerFeatures::ShowProblem(const std::string& problem) {
+    // Said once per fault; the last good phonebook stays in use.
+    ::OutputDebugStringW((L"Telvane: " + WideFromUtf8(problem) + L"\n").c_str());
+    ::MessageBoxW(Form_.Handle(), WideFromUtf8(problem).c_str(), TMainForm::kTitle,
+                  MB_OK | MB_ICONWARNING);
+}
+
+void TCallerFeatures::Update() {
+    Who_->Refresh();
+    const TCallerMonitor& monitor = Form_.Monitor();
+    const std::string number = monitor.GetCallerNumber();
+    // While the label shows "?" or a missing port, no caller is on show.
+    const bool onShow = !number.empty() && Form_.NumberCaption() == WideFromShiftJis(number);
+    const TCallerView view = onShow ? Who_->Describe(number) : TCallerView{};
+    const std::wstring details = WideFromUtf8(view.Details());
+    const std::wstring glance = WideFromUtf8(view.Glance());
+    Form_.SetHint(Form_.NumberLabel(), details);
+    Form_.SetHint(Glance_, details);
+    ::SetWindowTextW(Glance_, glance.c_str());
+    ::ShowWindow(Glance_, glance.empty() ? SW_HIDE : SW_SHOWNA);
+    UpdateTip();
+}
+
+void TCallerFeatures::UpdateTip() {
+    const TCallerMonitor& monitor = Form_.Monitor();
+    std::wstring tip = L"Telvane";
+    const std::string number = monitor.GetCallerNumber();
+    if (!number.empty()) {
+        const TCallerView view = Who_->Describe(number);
+        const std::string who = view.NameOrArea();
+        tip += L"\n" + WideFromUtf8(view.Info.Display) +
+               (who.empty() ? L"" : L" " + WideFromUtf8(who));
+    }
+    if (!monitor.GetLastPollTime().empty()) {
+        tip += L"\n" + Text("最終応答") + L" " + WideFromShiftJis(monitor.GetLastPollTime());
+    }
+    if (!Reachable_) {
+        tip += L"\n" + Text("アダプタが応答しません");
+    }
+    Icon_.SetTip(tip);
+}
+
+void TCallerFeatures::NewCaller(const std::string& number, const std::string& detectionTime,
+                                const std::string&) {
+    History_.Refresh();
+    if (!Settings_.Notify) {
+        return;
+    }
+    Who_->Refresh();
+    const TCallerView view = Who_->Describe(number);
+    const std::string who = view.NameOrArea();
+    const std::wstring display = WideFromUtf8(view.Info.Display);
+    const std::wstring title = who.empty() ? display : WideFromUtf8(who);
+    Icon_.Balloon(title, display + L"\n" + WideFromShiftJis(detectionTime));
+    if (!Icon_.Kept() && Icon_.Shown()) {
+        ::SetTimer(Form_.Handle(), kBalloonTimer, kBalloonMilliseconds, nullptr);
+    }
+}
+
+void TCallerFeatures::AdapterHealth(bool up) {
+    Reachable_ = up;
+    Icon_.SetReachable(up);
+    UpdateTip();
+}
+
+HMENU TCallerFeatures::BuildContextMenu() const {
+    const HMENU menu = ::CreatePopupMenu();
+    const bool named = !Who_->CallerKey(Form_.Monitor().GetCallerNumber()).empty();
+    ::AppendMenuW(menu, MF_STRING | (named ? 0 : MF_GRAYED), IDM_NAMECALLER,
+                  Text("名前を付ける...").c_str());
+    ::AppendMenuW(menu, MF_STRING, IDM_HISTORY, Text("着信履歴...").c_str());
+    ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    ::AppendMenuW(menu, MF_STRING | (Settings_.Notify ? MF_CHECKED : 0), IDM_NOTIFY,
+                  Text("着信を通知").c_str());
+    ::AppendMenuW(menu, MF_STRING | (Settings_.Tray ? MF_CHECKED : 0), IDM_TRAY,
+                  Text("通知領域にアイコン").c_str());
+    ::AppendMenuW(menu, MF_STRING | (RunAtLogin() ? MF_CHECKED : 0), IDM_AUTOSTART,
+                  UiText("telvane::TMainForm", "ログイン時に起動").c_str());
+    return menu;
+}
+
+void TCallerFeatures::ShowMenu(HMENU menu, POINT at) {
+    // The menu closes when the user clicks elsewhere only if the window is
+    // in front.
+    ::SetForegroundWindow(Form_.Handle());
+    const int id =
+        static_cast<int>(::TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY,
+                                          at.x, at.y, 0, Form_.Handle(), nullptr));
+    ::DestroyMenu(menu);
+    ::PostMessageW(Form_.Handle(), WM_NULL, 0, 0);
+    if (id != 0) {
+        Command(id);
+    }
+}
+
+void TCallerFeatures::SaveFlag(const char* name, bool value) {
+    ISettingsStore& store = Form_.SettingsStore();
+    // Only this value: the others stay unwritten until the user sets them.
+    if (store.OpenKey(SettingsKey, true)) {
+        store.WriteFlag(name, value);
+        store.CloseKey();
+    }
+}
+
+void TCallerFeatures::Command(int id) {
+    switch (id) {
+    case IDM_NAMECALLER:
+        NameCaller(Form_.Handle(), Form_.Monitor().GetCallerNumber());
+        break;
+    case IDM_HISTORY:
+        History_.Show();
+        break;
+    case IDM_NOTIFY:
+        Settings_.Notify = !Settings_.Notify;
+        SaveFlag("Notify", Settings_.Notify);
+        break;
+    case IDM_TRAY:
+        Settings_.Tray = !Settings_.Tray;
+        SaveFlag("Tray", Settings_.Tray);
+        Icon_.SetKept(Settings_.Tray);
+        UpdateTip();
+        break;
+    case IDM_AUTOSTART:
+        try {
+            SetRunAtLogin(!RunAtLogin(), Program_);
+        } catch (const std::exception& error) {
+            ::MessageBoxW(Form_.Handle(),
+                          (UiText("telvane::TMainForm", "ログイン時の起動を設定できません") +
+                           L"\n" + WideFromUtf8(error.what()))
+                              .c_str(),
+                          TMainForm::kTitle, MB_OK | MB_ICONERROR);
+        }
+        break;
+    case IDM_SHOW:
+        Form_.ToggleVisible(true);
+        break;
+    case IDM_CHECK:
+        Form_.CheckNow();
+        break;
+    case IDM_QUIT:
+        ::PostMessageW(Form_.Handle(), WM_CLOSE, 0, 0);
+        break;
+    default:
+        break;
+    }
+}
+
+void TCallerFeatures::NameCaller(HWND owner, const std::string& callerText) {
+    const TCallerView view = Who_->Describe(callerText);
+    if (view.Info.MatchKey.empty()) {
+        return;
+    }
+    TNameRequest request;
+    request.Prompt = WideFromUtf8(view.Info.Display) + L" " +
+                     Text("の名前 (空にすると Telvane の電話帳から消します):");
+    request.Name = WideFromUtf8(view.Name);
+    if (::DialogBoxParamW(Form_.Instance(), MAKEINTRESOURCEW(IDD_NAME), owner, &NameDialogProc,
+                          reinterpret_cast<LPARAM>(&request)) != IDOK) {
+        return;
+    }
+    try {
+        Who_->AddName(Utf8FromWide(Trimmed(request.Name)), callerText);
+    } catch (const std::exception& error) {
+        ::MessageBoxW(owner, (Text("名前を保存できません: ") + WideFromUtf8(error.what())).c_str(),
+                      TMainForm::kTitle, MB_OK | MB_ICONWARNING);
+    }
+    Update();
+}
+
+std::optional<LRESULT> TCallerFeatures::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_CONTEXTMENU: {
+        POINT at{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+        if (at.x == -1 && at.y == -1) {
+            // From the keyboard: at the window's corner.
+            RECT window{};
+            ::GetWindowRect(Form_.Handle(), &window);
+            at = {window.left + Scaled(16), window.top + Scaled(16)};
+        }
+        ShowMenu(BuildContextMenu(), at);
+        return 0;
+    }
+    case kNotifyMessage:
+        switch (LOWORD(lParam)) {
+        case WM_LBUTTONUP:
+            Form_.ToggleVisible(!::IsWindowVisible(Form_.Handle()) || ::IsIconic(Form_.Handle()));
+            break;
+        case WM_RBUTTONUP:
+        case WM_CONTEXTMENU: {
+            const HMENU menu = ::CreatePopupMenu();
+            ::AppendMenuW(menu, MF_STRING, IDM_SHOW, Text("表示").c_str());
+            ::AppendMenuW(menu, MF_STRING, IDM_CHECK, UiText("TMainForm", "即刻").c_str());
+            ::AppendMenuW(menu, MF_STRING, IDM_HISTORY, Text("着信履歴...").c_str());
+            ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+            ::AppendMenuW(menu, MF_STRING, IDM_QUIT, Text("終了").c_str());
+            POINT at{};
+            ::GetCursorPos(&at);
+            ShowMenu(menu, at);
+            break;
+        }
+        case NIN_BALLOONUSERCLICK:
+            Form_.ToggleVisible(true);
+            Icon_.BalloonEnded();
+            break;
+        case NIN_BALLOONTIMEOUT:
+        case NIN_BALLOONHIDE:
+            Icon_.BalloonEnded();
+            break;
+        default:
+            break;
+        }
+        return 0;
+    case WM_DESTROY:
+        // The icon goes with the window.
+        ::KillTimer(Form_.Handle(), kBalloonTimer);
+        Icon_.SetKept(false);
+        return std::nullopt;
+    case WM_TIMER:
+        if (wParam == kBalloonTimer) {
+            ::KillTimer(Form_.Handle(), kBalloonTimer);
+            Icon_.BalloonEnded();
+            return 0;
+        }
+        return std::nullopt;
+    default:
+        return std::nullopt;
+    }
+}
+
+bool TCallerFeatures::PreTranslate(MSG& message) {
+    return History_.PreTranslate(message);
+}
+
+} // namespace telvane::win32

@@ -1,0 +1,18 @@
+// Where Telvane keeps what the user gives it on Windows.
+#include "win32/WhoCalled.h"
+
+#include <shlobj.h>
+#include <windows.h>
+
+namespace telvane::win32 {
+
+std::filesystem::path ConfigFolder() {
+    wchar_t folder[MAX_PATH] = {};
+    if (FAILED(::SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, folder))) {
+        // No profile folder: beside the program, like the call log.
+        return {};
+    }
+    return std::filesystem::path(folder) / L"Maruvo" / L"Telvane";
+}
+
+} // namespace telvane::win32
