@@ -1,8 +1,9 @@
 // Where Telvane keeps what the user gives it on Windows.
 #include "win32/WhoCalled.h"
 
-#include <shlobj.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <shlobj.h>
 
 namespace telvane::win32 {
 

@@ -8,8 +8,9 @@
 #include <memory>
 #include <string>
 
-#include <commctrl.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <commctrl.h>
 
 namespace telvane::win32 {
 
