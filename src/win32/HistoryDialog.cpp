@@ -71,7 +71,7 @@ void THistoryDialog::Init() {
         int Width;
         int Format;
     } columns[] = {
-        {"時刻", 130, LVCFMT_LEFT},
+        {"時刻", 150, LVCFMT_LEFT},
         {"番号", 110, LVCFMT_LEFT},
         {"名前・地域", 140, LVCFMT_LEFT},
         {"回数", 50, LVCFMT_RIGHT},
