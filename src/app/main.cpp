@@ -1,5 +1,6 @@
 // Telvane: shows which telephone number last called in on an ISDN line.
 #include "ui/MainForm.h"
+#include "ui/callers/CallersFeature.h"
 #include "ui/widgets/AboutDialog.h"
 #include "ui/widgets/ProgramIcon.h"
 
@@ -14,6 +15,7 @@ int main(int argc, char** argv) {
     telvane::TMainForm MainForm;
     telvane::TMyAboutDialogBox MyAboutDialogBox;
     MainForm.SetAboutDialog([&MyAboutDialogBox] { MyAboutDialogBox.ShowModalMaximized(); });
+    telvane::TCallersFeature Callers(MainForm);
 
     MainForm.AllFormCreated();
     MainForm.show();

@@ -194,6 +194,7 @@ void TMainForm::SetCaption(QLabel* label, const std::string& text) {
 
 void TMainForm::SetNumberCaption(const std::string& text) {
     SetCaption(Ui_->NumberLabel, text);
+    emit NumberCaptionSet();
 }
 
 void TMainForm::SetTimeCaption(const std::string& text) {

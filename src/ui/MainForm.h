@@ -48,6 +48,8 @@ public:
     // The window's context menu. Features beside the window's own controls
     // add their actions here; while it is empty, no menu opens.
     QMenu* ContextMenu() const { return ContextMenu_; }
+    ISettingsStore& SettingsStore() { return Settings_; }
+    const IProgramLocation& Location() const { return Location_; }
 
     // IView.
     std::string PortText() const override;
@@ -66,6 +68,10 @@ public:
     void RestoreApplication() override;
     void SetStandbyHandlers(std::function<void()> minimized,
                             std::function<void()> restored) override;
+
+signals:
+    // NumberLabel got a new caption: "?", a missing port or the caller.
+    void NumberCaptionSet();
 
 public slots:
     void CheckButtonClick();

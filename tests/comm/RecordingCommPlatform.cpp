@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <sstream>
+#include <utility>
 
 std::string Hex(uint32_t Value) {
     std::ostringstream out;
@@ -83,56 +84,42 @@ bool TRecordingCommPlatform::CloseHandle(TCommHandle Handle) {
 }
 
 bool TRecordingCommPlatform::SetupComm(TCommHandle Port, uint32_t InQueue, uint32_t OutQueue) {
-    std::lock_guard<std::mutex> lock(FLock);
-    return Begin(Port, Call("SetupComm", Port, InQueue, OutQueue));
+    return On(Port, Call("SetupComm", Port, InQueue, OutQueue), [] {});
 }
 
 bool TRecordingCommPlatform::PurgeComm(TCommHandle Port, uint32_t Flags) {
-    std::lock_guard<std::mutex> lock(FLock);
-    return Begin(Port, Call("PurgeComm", Port, Hex(Flags)));
+    return On(Port, Call("PurgeComm", Port, Hex(Flags)), [] {});
 }
 
-bool TRecordingCommPlatform::SetCommTimeouts(TCommHandle Port, const TCommTimeouts& Timeouts) {
-    std::lock_guard<std::mutex> lock(FLock);
-    return Begin(Port,
-                 Call("SetCommTimeouts", Port, Timeouts.ReadIntervalTimeout,
-                      Timeouts.ReadTotalTimeoutMultiplier, Timeouts.ReadTotalTimeoutConstant,
-                      Timeouts.WriteTotalTimeoutMultiplier, Timeouts.WriteTotalTimeoutConstant));
+bool TRecordingCommPlatform::SetCommTimeouts(TCommHandle Port, const TCommTimeouts& T) {
+    return On(Port,
+              Call("SetCommTimeouts", Port, T.ReadIntervalTimeout, T.ReadTotalTimeoutMultiplier,
+                   T.ReadTotalTimeoutConstant, T.WriteTotalTimeoutMultiplier,
+                   T.WriteTotalTimeoutConstant),
+              [] {});
 }
 
 bool TRecordingCommPlatform::GetCommState(TCommHandle Port, TCommDcb& Dcb) {
-    std::lock_guard<std::mutex> lock(FLock);
-    if (!Begin(Port, Call("GetCommState", Port)))
-        return false;
-    Dcb = FDcb;
-    return true;
+    return On(Port, Call("GetCommState", Port), [&] { Dcb = FDcb; });
 }
 
 bool TRecordingCommPlatform::SetCommState(TCommHandle Port, const TCommDcb& Dcb) {
-    std::lock_guard<std::mutex> lock(FLock);
-    if (!Begin(Port, Call("SetCommState", Port)))
-        return false;
-    FDcb = Dcb;
-    FStatesSet.push_back(Dcb);
-    return true;
+    return On(Port, Call("SetCommState", Port), [&] {
+        FDcb = Dcb;
+        FStatesSet.push_back(Dcb);
+    });
 }
 
 bool TRecordingCommPlatform::GetCommMask(TCommHandle Port, uint32_t& Mask) {
-    std::lock_guard<std::mutex> lock(FLock);
-    if (!Begin(Port, Call("GetCommMask", Port)))
-        return false;
-    Mask = FMask;
-    return true;
+    return On(Port, Call("GetCommMask", Port), [&] { Mask = FMask; });
 }
 
 bool TRecordingCommPlatform::SetCommMask(TCommHandle Port, uint32_t Mask) {
-    std::lock_guard<std::mutex> lock(FLock);
-    if (!Begin(Port, Call("SetCommMask", Port, Hex(Mask))))
-        return false;
-    FMask = Mask;
-    ++FMaskSerial;
-    FChanged.notify_all();
-    return true;
+    return On(Port, Call("SetCommMask", Port, Hex(Mask)), [&] {
+        FMask = Mask;
+        ++FMaskSerial;
+        FChanged.notify_all();
+    });
 }
 
 bool TRecordingCommPlatform::WaitCommEvent(TCommHandle Port, uint32_t& EventWord) {
@@ -163,32 +150,21 @@ bool TRecordingCommPlatform::WaitCommEvent(TCommHandle Port, uint32_t& EventWord
 }
 
 bool TRecordingCommPlatform::ClearCommError(TCommHandle Port, uint32_t& Errors, TCommStat& Stat) {
-    std::lock_guard<std::mutex> lock(FLock);
-    if (!Begin(Port, Call("ClearCommError", Port)))
-        return false;
-    Errors = FErrorFlags;
-    FErrorFlags = 0;
-    uint32_t outQueue = 0;
-    if (!FOutQueueCounts.empty()) {
-        outQueue = FOutQueueCounts.front();
+    return On(Port, Call("ClearCommError", Port), [&] {
+        Errors = std::exchange(FErrorFlags, 0);
+        const uint32_t outQueue = FOutQueueCounts.empty() ? 0 : FOutQueueCounts.front();
         if (FOutQueueCounts.size() > 1)
             FOutQueueCounts.erase(FOutQueueCounts.begin());
-    }
-    Stat = TCommStat{0, FInQueue, outQueue};
-    return true;
+        Stat = TCommStat{0, FInQueue, outQueue};
+    });
 }
 
 bool TRecordingCommPlatform::GetCommModemStatus(TCommHandle Port, uint32_t& Status) {
-    std::lock_guard<std::mutex> lock(FLock);
-    if (!Begin(Port, Call("GetCommModemStatus", Port)))
-        return false;
-    Status = FModemStatus;
-    return true;
+    return On(Port, Call("GetCommModemStatus", Port), [&] { Status = FModemStatus; });
 }
 
 bool TRecordingCommPlatform::EscapeCommFunction(TCommHandle Port, uint32_t Function) {
-    std::lock_guard<std::mutex> lock(FLock);
-    return Begin(Port, Call("EscapeCommFunction", Port, Function));
+    return On(Port, Call("EscapeCommFunction", Port, Function), [] {});
 }
 
 uint32_t TRecordingCommPlatform::Move(TPending& Transfer, const TTransferScript& Script) {

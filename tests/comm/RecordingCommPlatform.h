@@ -119,6 +119,14 @@ private:
     void Record(const std::string& Call);
     // Records the call; false, with the error set, unless Port is the open one.
     bool Begin(TCommHandle Port, const std::string& Call);
+    // Under the lock: records the call and, on the open port, runs Body.
+    template <typename F> bool On(TCommHandle Port, const std::string& Call, F&& Body) {
+        std::lock_guard<std::mutex> lock(FLock);
+        if (!Begin(Port, Call))
+            return false;
+        Body();
+        return true;
+    }
     bool Fail(TCommErrorKind Kind);
     bool IsOpenPort(TCommHandle Port) const { return Port == FPort && FPort >= 0; }
 

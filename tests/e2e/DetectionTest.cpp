@@ -11,30 +11,6 @@ protected:
     Detection() : EndToEnd("1") {}
 };
 
-// The texts themselves are under test here, not the pace of the line.
-using CallerText = EndToEnd;
-
-// The two times and the number of a log line.
-struct TLine {
-    std::string Before;
-    std::string At;
-    std::string Number;
-    bool EndsWithCrLf;
-};
-
-TLine Parse(const std::string& line) {
-    // The number itself may hold commas; the times cannot.
-    const auto first = line.find(',');
-    const auto second = line.find(',', first + 1);
-    TLine parsed;
-    parsed.Before = line.substr(0, first);
-    parsed.At = line.substr(first + 1, second - first - 1);
-    const bool crlf = line.size() >= 2 && line.compare(line.size() - 2, 2, "\r\n") == 0;
-    parsed.Number = line.substr(second + 1, line.size() - second - 1 - (crlf ? 2 : 0));
-    parsed.EndsWithCrLf = crlf;
-    return parsed;
-}
-
 TEST_F(Detection, NewCallerBetweenPollsWritesExactlyOneLine) {
     WriteSettings(SettingsFile(), Polling());
     ASSERT_NO_FATAL_FAILURE(Start());
@@ -51,64 +27,27 @@ TEST_F(Detection, NewCallerBetweenPollsWritesExactlyOneLine) {
 
     // The first answered query ever has no earlier poll: the line starts with
     // a comma, and the adapter's "BUFFER EMPTY" is written in Shift_JIS.
-    const TLine start = Parse(first);
-    EXPECT_EQ(start.Before, "");
-    EXPECT_TRUE(IsTimeText(start.At)) << first;
-    EXPECT_EQ(first, "," + start.At + "," + sjis::kNoNumber + "\r\n");
+    const auto start = Fields(first);
+    ASSERT_EQ(start.size(), 3u) << first;
+    EXPECT_EQ(start[0], "");
+    EXPECT_TRUE(IsTimeText(start[1])) << first;
+    EXPECT_EQ(first, "," + start[1] + "," + sjis::kNoNumber + "\r\n");
 
     // The call came between the poll before and the one that saw it.
-    const TLine call = Parse(second);
-    EXPECT_TRUE(IsTimeText(call.Before)) << second;
-    EXPECT_TRUE(IsTimeText(call.At)) << second;
-    EXPECT_LE(start.At, call.Before);
-    EXPECT_LE(call.Before, call.At);
-    EXPECT_EQ(second, call.Before + "," + call.At + ",0312345678\r\n");
+    const auto call = Fields(second);
+    ASSERT_EQ(call.size(), 3u) << second;
+    EXPECT_TRUE(IsTimeText(call[0])) << second;
+    EXPECT_TRUE(IsTimeText(call[1])) << second;
+    EXPECT_LE(start[1], call[0]);
+    EXPECT_LE(call[0], call[1]);
+    EXPECT_EQ(second, call[0] + "," + call[1] + ",0312345678\r\n");
     // Nothing else in the file: no header, no other line end, no padding.
     EXPECT_EQ(ReadFile(CallLog()), first + second);
 
-    EXPECT_EQ(saved["DateTime"], call.At);
-    EXPECT_LE(call.At, saved["LastDateTime"]);
+    EXPECT_EQ(saved["DateTime"], call[1]);
+    EXPECT_LE(call[1], saved["LastDateTime"]);
     EXPECT_EQ(saved["Magic10"].substr(0, 21), "RECEIVE CALLING PARTY");
     EXPECT_EQ(saved["Magic10"].substr(saved["Magic10"].size() - 12), "= 0312345678");
-}
-
-TEST_F(CallerText, IsLoggedAsTheAdapterShowsIt) {
-    const struct {
-        const char* Caller; // after "=" in the adapter's line
-        std::string Logged;
-    } cases[] = {
-        {"0312345678/12", "0312345678/12"}, // a sub-address after "/"
-        {"P", "P"},                         // withheld, with its reason
-        {"O", "O"},
-        {"03,1234,5678", "03,1234,5678"},   // commas are not escaped
-        {"BUFFER EMPTY", sjis::kNoNumber},  // no number information
-        {"BUFFER EMPTY ", "BUFFER EMPTY "}, // only the whole text is replaced
-        {"   0451112222 ", "0451112222 "},  // leading blanks go, trailing stay
-        {"", ""},                           // nothing after "="
-    };
-    WriteSettings(SettingsFile(), Polling());
-    ASSERT_NO_FATAL_FAILURE(Start());
-    ASSERT_TRUE(WaitForLogLines(CallLog(), 1));
-
-    ASSERT_NO_FATAL_FAILURE(RingBetweenPolls(cases[0].Caller));
-    for (std::size_t i = 0; i < std::size(cases); ++i) {
-        SCOPED_TRACE(std::string("caller \"") + cases[i].Caller + "\"");
-        std::string line;
-        ASSERT_NO_FATAL_FAILURE(NextLine(line));
-        // The next query starts a poll interval after this line was written.
-        if (i + 1 < std::size(cases)) {
-            Adapter->Send(std::string("caller ") + cases[i + 1].Caller);
-        }
-        const TLine logged = Parse(line);
-        EXPECT_TRUE(IsTimeText(logged.Before)) << line;
-        EXPECT_TRUE(IsTimeText(logged.At)) << line;
-        EXPECT_EQ(logged.Number, cases[i].Logged);
-        EXPECT_TRUE(logged.EndsWithCrLf);
-    }
-    EXPECT_EQ(Fields(LogLines(CallLog()).at(4)).size(), 5u) << "commas of the number";
-    TSettings saved;
-    ASSERT_NO_FATAL_FAILURE(Stop(saved));
-    EXPECT_EQ(LogLines(CallLog()).size(), 1 + std::size(cases));
 }
 
 TEST_F(Detection, ShapeOfTheReplyDoesNotChangeWhatIsRead) {
@@ -139,7 +78,7 @@ TEST_F(Detection, ShapeOfTheReplyDoesNotChangeWhatIsRead) {
         Adapter->Send("caller " + caller);
         std::string line;
         ASSERT_NO_FATAL_FAILURE(NextLine(line));
-        EXPECT_EQ(Parse(line).Number, caller);
+        EXPECT_EQ(Fields(line).back(), caller);
     }
 
     // Another adapter's identity line changes a watched line, but not the

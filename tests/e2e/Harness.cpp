@@ -9,6 +9,7 @@
 #include <regex>
 #include <sstream>
 #include <stdexcept>
+#include <string_view>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -39,36 +40,19 @@ template <typename Done> bool WaitUntil(Done&& done, TDuration timeout) {
 // it has blanks at its ends or separators, with backslash escapes. The
 // program writes texts beyond ASCII as UTF-8, never as \x escapes.
 std::string DecodeValue(const std::string& raw) {
+    static const std::string_view escaped = "nrt0";
     std::string value;
     bool quoted = false;
     for (std::size_t i = 0; i < raw.size(); ++i) {
-        const char c = raw[i];
+        char c = raw[i];
         if (c == '"') {
             quoted = !quoted;
-            continue;
-        }
-        if (c != '\\' || i + 1 >= raw.size()) {
-            if (quoted || (c != ' ' && c != '\t') || !value.empty()) {
-                value += c;
-            }
-            continue;
-        }
-        const char escaped = raw[++i];
-        switch (escaped) {
-        case 'n':
-            value += '\n';
-            break;
-        case 'r':
-            value += '\r';
-            break;
-        case 't':
-            value += '\t';
-            break;
-        case '0':
-            value += '\0';
-            break;
-        default:
-            value += escaped;
+        } else if (c == '\\' && i + 1 < raw.size()) {
+            c = raw[++i];
+            const auto at = escaped.find(c);
+            value += at == std::string_view::npos ? c : "\n\r\t\0"[at];
+        } else if (quoted || (c != ' ' && c != '\t') || !value.empty()) {
+            value += c;
         }
     }
     return value;
@@ -102,17 +86,15 @@ TChild::TChild(const TOptions& options) {
     for (const auto& [name, value] : options.Environment) {
         variables.push_back(name + "=" + value);
     }
-    std::vector<char*> envp;
-    for (std::string& variable : variables) {
-        envp.push_back(variable.data());
-    }
-    envp.push_back(nullptr);
     std::vector<std::string> arguments = options.Arguments;
+    std::vector<char*> envp;
     std::vector<char*> argv;
-    for (std::string& argument : arguments) {
-        argv.push_back(argument.data());
+    for (auto [from, to] : {std::pair{&variables, &envp}, std::pair{&arguments, &argv}}) {
+        for (std::string& text : *from) {
+            to->push_back(text.data());
+        }
+        to->push_back(nullptr);
     }
-    argv.push_back(nullptr);
 
     int in[2] = {-1, -1};
     int out[2] = {-1, -1};
@@ -277,12 +259,8 @@ void TTaSim::ReadEvents() {
             partial.erase(0, end + 1);
             const auto blank = line.find(' ');
             Events_.push_back(blank == std::string::npos ? line : line.substr(blank + 1));
-            const std::string& event = Events_.back();
-            if (event.rfind("command ", 0) == 0) {
-                ++Commands_;
-            } else if (event.rfind("sent ", 0) == 0) {
-                ++Sent_;
-            }
+            Commands_ += Events_.back().rfind("command ", 0) == 0 ? 1 : 0;
+            Sent_ += Events_.back().rfind("sent ", 0) == 0 ? 1 : 0;
         }
         Changed_.notify_all();
     }
@@ -322,14 +300,14 @@ int TTaSim::Commands() const {
     return Commands_;
 }
 
-bool TTaSim::WaitForCommands(int count, TDuration timeout) {
-    std::unique_lock<std::mutex> lock(Mutex_);
-    return Changed_.wait_for(lock, timeout, [&] { return Commands_ >= count; });
-}
-
 int TTaSim::Sent() const {
     std::lock_guard<std::mutex> lock(Mutex_);
     return Sent_;
+}
+
+bool TTaSim::WaitForCommands(int count, TDuration timeout) {
+    std::unique_lock<std::mutex> lock(Mutex_);
+    return Changed_.wait_for(lock, timeout, [&] { return Commands_ >= count; });
 }
 
 bool TTaSim::WaitForSent(int count, TDuration timeout) {
@@ -359,6 +337,7 @@ void TTelvane::Start() {
     child.Environment = {{"XDG_CONFIG_HOME", ConfigHome_.string()},
                          {"XDG_RUNTIME_DIR", (Folder_ / "runtime").string()},
                          {"QT_QPA_PLATFORM", "offscreen"}};
+    child.Environment.insert(Environment_.begin(), Environment_.end());
     child.StderrFile = Folder_ / "telvane.err";
     Child_ = std::make_unique<TChild>(child);
 }
@@ -432,14 +411,10 @@ std::optional<TSettings> ReadSettings(const fs::path& file) {
 }
 
 std::vector<std::string> LogLines(const fs::path& file) {
-    const std::string bytes = ReadFile(file);
+    std::istringstream bytes(ReadFile(file));
     std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start < bytes.size()) {
-        const auto end = bytes.find('\n', start);
-        const std::size_t stop = end == std::string::npos ? bytes.size() : end + 1;
-        lines.push_back(bytes.substr(start, stop - start));
-        start = stop;
+    for (std::string line; std::getline(bytes, line);) {
+        lines.push_back(bytes.eof() ? line : line + "\n");
     }
     return lines;
 }

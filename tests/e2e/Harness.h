@@ -108,6 +108,10 @@ class TTelvane {
 public:
     TTelvane(const std::filesystem::path& configHome, const std::filesystem::path& folder);
 
+    // Adds a variable to the environment of the next Start.
+    void SetEnvironment(const std::string& name, const std::string& value) {
+        Environment_[name] = value;
+    }
     void Start();
     // Waits until the program can take termination signals; from then on a
     // signal makes it save its settings.
@@ -126,6 +130,7 @@ private:
     std::filesystem::path Program_;
     std::filesystem::path CallLog_;
     std::filesystem::path Settings_;
+    std::map<std::string, std::string> Environment_;
     std::unique_ptr<TChild> Child_;
 };
 

@@ -14,60 +14,6 @@ void ExpectAllValues(const TSettings& saved) {
     EXPECT_EQ(saved.size(), kSettingNames.size());
 }
 
-TEST_F(Lifecycle, FirstStartQueriesNothingUntilAPortIsStored) {
-    ASSERT_NO_FATAL_FAILURE(Start());
-    std::this_thread::sleep_for(2s);
-    EXPECT_EQ(Adapter->Commands(), 0);
-    TSettings saved;
-    ASSERT_NO_FATAL_FAILURE(Stop(saved));
-    ExpectAllValues(saved);
-    EXPECT_EQ(saved["Port"], "");
-    EXPECT_EQ(saved["Interval"], " 5分");
-    for (const std::string& name : kSettingNames) {
-        if (name != "Interval" && name != "LogRing" && name != "Dream") {
-            EXPECT_EQ(saved[name], "") << name;
-        }
-    }
-    // Flags are stored as the integers 0 and 1.
-    const std::string text = ReadFile(SettingsFile());
-    EXPECT_NE(text.find("\nLogRing=0\n"), std::string::npos) << text;
-    EXPECT_NE(text.find("\nDream=0\n"), std::string::npos) << text;
-    EXPECT_FALSE(std::filesystem::exists(CallLog()));
-
-    // The user picks the port and turns the call log on.
-    saved["Port"] = "COM1";
-    saved["Interval"] = " 1秒";
-    saved["LogRing"] = "1";
-    WriteSettings(SettingsFile(), saved);
-    Adapter->Send("caller 0312345678");
-    ASSERT_NO_FATAL_FAILURE(Start());
-    ASSERT_TRUE(WaitForLogLines(CallLog(), 1));
-    TSettings after;
-    ASSERT_NO_FATAL_FAILURE(Stop(after));
-
-    const std::string line = LogLines(CallLog()).at(0);
-    const std::string at = after["DateTime"];
-    EXPECT_TRUE(IsTimeText(at)) << at;
-    EXPECT_EQ(line, "," + at + ",0312345678\r\n");
-    EXPECT_EQ(after["LastDateTime"], at);
-    // Each watched line of the listing went to its own slot.
-    const char* const keys[] = {"AtermIT",
-                                "DATA PORT ",
-                                "DIAGNOSIS DATA PORT ",
-                                "ANALOG A PORT ",
-                                "DIAGNOSIS ANALOG A PORT ",
-                                "ANALOG B PORT ",
-                                "DIAGNOSIS ANALOG B PORT ",
-                                "ANALOG C PORT ",
-                                "DIAGNOSIS ANALOG C PORT ",
-                                "RECEIVE CALLED PARTY ",
-                                "RECEIVE CALLING PARTY "};
-    for (int slot = 0; slot <= 10; ++slot) {
-        const std::string name = "Magic" + std::to_string(slot);
-        EXPECT_EQ(after[name].rfind(keys[slot], 0), 0u) << name << " = " << after[name];
-    }
-}
-
 TEST_F(Lifecycle, EveryEndingSignalSavesTheSettings) {
     const struct {
         int Signal;

@@ -1,10 +1,11 @@
 // Replies that a failing adapter or line cuts short, on the simulated clock.
-// A cut reply may end inside a line; those bytes wait in the line buffer and
-// begin the first line of the next reply.
+// A cut reply may end inside a line; those bytes must not begin the first
+// line of the next reply, or the command's echo completes a cut calling-party
+// line into "RECEIVE CALLING PARTY = ATV1I4\L0\L1", a caller that never rang.
+#include "TempFolder.h"
+
 #include "monitor/Texts.h"
 #include "monitor/sim/SimRig.h"
-
-#include "FaultHelpers.h"
 
 #include <gtest/gtest.h>
 
@@ -14,72 +15,53 @@
 namespace telvane {
 namespace {
 
-class ReplyFaults : public ::testing::Test {
-protected:
-    ReplyFaults() {
-        Rig.View.Port = "COM1";
-        Rig.View.LogRing = true;
-        Rig.Port.Responder = [this](std::uint8_t) {
+// Where the next replies end, as offsets into the listing's calling-party
+// line: a byte count, kBefore (before the line) or kAfterEquals.
+constexpr int kBefore = -1;
+constexpr int kAfterEquals = -2;
+
+TEST(ReplyFaults, CutRepliesMakeNoFalseCaller) {
+    const struct {
+        const char* Name;
+        std::vector<int> Cuts;
+    } cases[] = {
+        {"cut inside the number, then whole", {30}},
+        {"cut after the keyword, then before the line", {kAfterEquals, kBefore}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        testing::TTempFolder folder;
+        sim::TSimRig rig{folder.Path()};
+        rig.View.Port = "COM1";
+        rig.View.LogRing = true;
+        std::deque<int> cuts;
+        rig.Port.Responder = [&](std::uint8_t) {
             sim::TSimReply reply;
-            reply.Bytes = Rig.Adapter.Listing();
-            if (!Cuts.empty()) {
-                reply.Bytes.resize(Cuts.front()(reply.Bytes));
-                Cuts.pop_front();
+            reply.Bytes = rig.Adapter.Listing();
+            if (!cuts.empty()) {
+                const std::string line = rig.Adapter.Line(kCallingPartySlot);
+                const int cut = cuts.front() == kAfterEquals ? static_cast<int>(line.find('=')) + 2
+                                : cuts.front() == kBefore    ? 0
+                                                             : cuts.front();
+                reply.Bytes.resize(reply.Bytes.find(line) + static_cast<std::size_t>(cut));
+                cuts.pop_front();
             }
             return std::optional<sim::TSimReply>(reply);
         };
+        rig.Adapter.Ring("0120000300");
+        rig.Start();
+        ASSERT_TRUE(rig.RunUntilResult());
+        ASSERT_EQ(rig.View.Number, "0120000300");
+        const std::string log = testing::ReadFile(folder.Path() / "RingLog.txt");
+
+        cuts.assign(c.Cuts.begin(), c.Cuts.end());
+        for (int result = 0; result < 3; ++result) {
+            ASSERT_TRUE(rig.RunUntilResult());
+            EXPECT_NE(rig.View.Status, texts::kStatusNumberChanged) << "result " << result;
+            EXPECT_EQ(rig.View.Number, "0120000300") << "result " << result;
+        }
+        EXPECT_EQ(testing::ReadFile(folder.Path() / "RingLog.txt"), log);
     }
-
-    // Where the next replies end: a function of the whole listing.
-    std::deque<std::function<std::size_t(const std::string&)>> Cuts;
-    faults::TTempFolder Folder;
-    sim::TSimRig Rig{Folder.Path()};
-};
-
-// One reply cut inside a watched line, the next whole: the whole reply puts
-// every line right, and nothing is detected that did not happen.
-TEST_F(ReplyFaults, CutInsideTheCallingPartyLineThenAWholeReplyDetectsNothing) {
-    Rig.Adapter.Ring("0120000300");
-    Rig.Start();
-    ASSERT_TRUE(Rig.RunUntilResult());
-    ASSERT_EQ(Rig.View.Number, "0120000300");
-    const std::string log = faults::ReadFile(Folder.Path() / "RingLog.txt");
-
-    Cuts.push_back([this](const std::string& listing) {
-        return listing.find(Rig.Adapter.Line(kCallingPartySlot)) + 30;
-    });
-    for (int result = 0; result < 3; ++result) {
-        ASSERT_TRUE(Rig.RunUntilResult());
-        EXPECT_NE(Rig.View.Status, texts::kStatusNumberChanged) << "result " << result;
-        EXPECT_EQ(Rig.View.Number, "0120000300");
-    }
-    EXPECT_EQ(faults::ReadFile(Folder.Path() / "RingLog.txt"), log);
-}
-
-// Two replies in a row cut short: the first inside the calling-party line,
-// after its keyword; the second before its own calling-party line. No new
-// caller rang, so none may be reported or logged. (Were the bytes of the
-// first cut line kept for the next reply, its echo of the command would
-// complete them into "RECEIVE CALLING PARTY = ATV1I4\L0\L1", a caller that
-// never rang, and the next whole reply would report the real one again.)
-TEST_F(ReplyFaults, TwoCutRepliesMakeNoFalseCaller) {
-    Rig.Adapter.Ring("0120000300");
-    Rig.Start();
-    ASSERT_TRUE(Rig.RunUntilResult());
-    ASSERT_EQ(Rig.View.Number, "0120000300");
-    const std::string log = faults::ReadFile(Folder.Path() / "RingLog.txt");
-
-    Cuts.push_back([this](const std::string& listing) {
-        const std::string line = Rig.Adapter.Line(kCallingPartySlot);
-        return listing.find(line) + line.find('=') + 2;
-    });
-    Cuts.push_back([](const std::string& listing) { return listing.find("RECEIVE CALLED"); });
-    for (int result = 0; result < 3; ++result) {
-        ASSERT_TRUE(Rig.RunUntilResult());
-        EXPECT_NE(Rig.View.Status, texts::kStatusNumberChanged) << "result " << result;
-        EXPECT_EQ(Rig.View.Number, "0120000300") << "result " << result;
-    }
-    EXPECT_EQ(faults::ReadFile(Folder.Path() / "RingLog.txt"), log);
 }
 
 } // namespace

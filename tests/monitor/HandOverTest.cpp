@@ -18,30 +18,6 @@
 namespace telvane {
 namespace {
 
-// The window thread's event queue.
-class TEventQueue final : public IReceiveWakeup {
-public:
-    void PostReceived() override {
-        std::lock_guard<std::mutex> lock(Mutex_);
-        ++Pending_;
-        Ready_.notify_one();
-    }
-    // Waits for one wake-up; returns false after the timeout.
-    bool Wait(std::chrono::milliseconds timeout) {
-        std::unique_lock<std::mutex> lock(Mutex_);
-        if (!Ready_.wait_for(lock, timeout, [&] { return Pending_ > 0; })) {
-            return false;
-        }
-        --Pending_;
-        return true;
-    }
-
-private:
-    std::mutex Mutex_;
-    std::condition_variable Ready_;
-    int Pending_ = 0;
-};
-
 // A timer that only the window thread may touch; ticks are given by hand.
 class TWindowTimer final : public ITimer {
 public:
@@ -138,9 +114,27 @@ private:
     std::uint64_t Counter_ = 0;
 };
 
-class TNoClock final : public IClock {
+// The window thread's event queue and clock.
+class TWindow final : public IReceiveWakeup, public IClock {
 public:
+    void PostReceived() override {
+        std::lock_guard<std::mutex> lock(Mutex_);
+        ++Pending_;
+        Ready_.notify_one();
+    }
+    // Waits for one wake-up; returns false after the timeout.
+    bool Wait(std::chrono::milliseconds timeout) {
+        std::unique_lock<std::mutex> lock(Mutex_);
+        const bool woken = Ready_.wait_for(lock, timeout, [&] { return Pending_ > 0; });
+        Pending_ -= woken ? 1 : 0;
+        return woken;
+    }
     std::string Now() const override { return "2026/03/01 09:00:00"; }
+
+private:
+    std::mutex Mutex_;
+    std::condition_variable Ready_;
+    int Pending_ = 0;
 };
 
 TEST(HandOver, ResultPhaseSeesEveryLineCompletedBeforeTheClose) {
@@ -148,11 +142,10 @@ TEST(HandOver, ResultPhaseSeesEveryLineCompletedBeforeTheClose) {
     view.Port = "COM1";
     TWindowTimer timer;
     TThreadedPort port;
-    TNoClock clock;
+    TWindow events;
     sim::TFixedLocation location(std::filesystem::temp_directory_path());
     sim::TMemorySettingsStore settings;
-    TEventQueue events;
-    TCallerMonitor monitor({view, timer, port, clock, location, settings, events});
+    TCallerMonitor monitor({view, timer, port, events, location, settings, events});
     port.OnReceive = [&](std::uint16_t size) { monitor.Comm1CommReceive(size); };
 
     ASSERT_TRUE(RunReportingErrors(view, [&] { monitor.AllFormCreated(); }));

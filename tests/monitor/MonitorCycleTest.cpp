@@ -340,27 +340,6 @@ TEST_F(Cycle, PortTextsOnlyTheFourthByteCounts) {
     }
 }
 
-TEST_F(Cycle, TypingAPortReportsEachIncompleteText) {
-    Rig.View.Port = "C";
-    Rig.Start();
-    for (const std::string typed : {"CO", "COM"}) {
-        Rig.View.Port = typed;
-        Rig.Handle([&] { Rig.Monitor->CheckButtonClick(); });
-    }
-    ASSERT_EQ(Rig.View.Errors.size(), 3u);
-    EXPECT_EQ(Rig.View.Errors[2],
-              ErrorReportText(std::string(texts::kPortTextBefore) + "COM" + texts::kPortTextAfter));
-    EXPECT_EQ(Rig.View.Number, "?");
-    EXPECT_EQ(Rig.View.Status, texts::kStatusQuerying);
-    EXPECT_FALSE(Rig.Timer1.Enabled());
-    Rig.Scheduler.RunFor(3600 * 1000);
-    EXPECT_EQ(Rig.Port.OpenCount(), 0);
-
-    Rig.View.Port = "COM1";
-    Rig.Handle([&] { Rig.Monitor->CheckButtonClick(); });
-    EXPECT_TRUE(Rig.Port.IsOpen());
-}
-
 TEST_F(Cycle, OpenQueryStillEndsWhenTheUserBreaksThePortText) {
     Rig.Start();
     Rig.Scheduler.RunFor(50);

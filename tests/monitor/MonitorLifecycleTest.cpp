@@ -114,12 +114,6 @@ TEST_F(Lifecycle, PartialKeyAndOddKindsKeepTheDefaultsOfWhatIsMissing) {
     EXPECT_EQ(std::get<std::string>(Stored().at("Port")), "3");
 }
 
-TEST_F(Lifecycle, HintNamesTheCallLogInTheProgramsFolder) {
-    Rig.Start();
-    EXPECT_EQ(Rig.View.LogRingHint, std::string(texts::kHintBefore) + Folder.Path().string() +
-                                        "/RingLog.txt" + texts::kHintAfter);
-}
-
 // Whether the adapter is silent or answers only "ERROR".
 class FirstQueryWithoutReply : public Lifecycle, public ::testing::WithParamInterface<bool> {};
 
@@ -173,32 +167,6 @@ TEST_F(Lifecycle, StoredStandbyMinimisesAtTheFirstResultPhaseOnly) {
     EXPECT_FALSE(Standby);
     ASSERT_TRUE(Rig.RunUntilResult());
     EXPECT_FALSE(Rig.View.Minimized);
-
-    // Standby again, then a new caller brings the window back.
-    Rig.Handle([&] { Rig.Monitor->WaitButtonClick(); });
-    EXPECT_TRUE(Standby);
-    Rig.Adapter.Ring("0555");
-    ASSERT_TRUE(Rig.RunUntilResult());
-    EXPECT_FALSE(Rig.View.Minimized);
-    EXPECT_FALSE(Standby);
-}
-
-TEST_F(Lifecycle, MinimisingBeforeTheFirstResultLeavesStandbyAsLoaded) {
-    StoreEarlierRun();
-    Rig.Start();
-    Rig.View.MinimizeApplication();
-    EXPECT_FALSE(Standby);
-    ASSERT_TRUE(Rig.RunUntilResult());
-    EXPECT_FALSE(Standby);
-    Rig.Monitor->FormClose();
-    EXPECT_EQ(std::get<std::int32_t>(Stored().at("Dream")), 0);
-
-    // After the first result the hooks follow the window.
-    Rig.View.RestoreApplication();
-    Rig.View.MinimizeApplication();
-    EXPECT_TRUE(Standby);
-    Rig.Monitor->FormClose();
-    EXPECT_EQ(std::get<std::int32_t>(Stored().at("Dream")), 1);
 }
 
 TEST_F(Lifecycle, StoredStandbyWithoutPortIsKeptUntilAPortIsChosen) {

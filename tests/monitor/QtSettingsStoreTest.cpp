@@ -32,43 +32,6 @@ protected:
     testing::TTempFolder Folder;
 };
 
-TEST_F(QtSettings, SettingsSurviveARestartInTheUsersConfigFile) {
-    std::string closedWithCaller;
-    {
-        TQtSettingsStore store;
-        sim::TSimRig rig(Folder.Path(), &store);
-        rig.AnswerWithListing();
-        rig.Adapter.Ring("0312345678");
-        rig.View.Port = "COM1";
-        rig.View.Interval = std::string("15") + texts::kUnitSeconds;
-        rig.View.LogRing = true;
-        rig.Start();
-        ASSERT_TRUE(rig.RunUntilResult());
-        rig.View.MinimizeApplication();
-        rig.Monitor->FormClose();
-        closedWithCaller = rig.Monitor->PreviousSnapshot()[10];
-    }
-    const std::string file = ReadFile(ConfigFile());
-    EXPECT_NE(file.find("[1.0]"), std::string::npos) << file;
-    EXPECT_NE(file.find("LogRing=1"), std::string::npos) << file;
-    EXPECT_NE(file.find("Dream=1"), std::string::npos) << file;
-    EXPECT_NE(file.find(u8"Interval=15秒"), std::string::npos) << file;
-    EXPECT_NE(file.find("Magic10=\"RECEIVE CALLING PARTY"), std::string::npos) << file;
-
-    TQtSettingsStore store;
-    sim::TSimRig rig(Folder.Path(), &store);
-    rig.AnswerWithListing();
-    rig.Adapter.Ring("0312345678");
-    rig.Start();
-    EXPECT_EQ(rig.View.Port, "COM1");
-    EXPECT_EQ(rig.View.Interval, std::string("15") + texts::kUnitSeconds);
-    EXPECT_TRUE(rig.View.LogRing);
-    EXPECT_TRUE(Standby);
-    EXPECT_EQ(rig.Monitor->PreviousSnapshot()[10], closedWithCaller);
-    ASSERT_TRUE(rig.RunUntilResult());
-    EXPECT_EQ(rig.View.Status, "") << "the same caller is no new call";
-}
-
 TEST_F(QtSettings, StoredTextsComeBackByteForByte) {
     std::vector<std::string> texts = {std::string("nul\0inside", 10),
                                       " leading and trailing ",

@@ -9,6 +9,8 @@
 // must not grow.
 //
 // TELVANE_SOAK_DAYS sets the simulated days (default 30).
+#include "TempFolder.h"
+
 #include "monitor/Texts.h"
 #include "monitor/sim/MemorySettingsStore.h"
 #include "monitor/sim/SimRig.h"
@@ -80,11 +82,6 @@ std::uint64_t SoakDays() {
     return 30;
 }
 
-std::string ReadAll(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 struct TCall {
     std::string Number;
     std::int64_t At = 0; // seconds since the start of the month
@@ -92,21 +89,10 @@ struct TCall {
 
 class Soak : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "telvane-soak-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        Folder = pattern;
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        std::filesystem::remove_all(Folder, ignored);
-    }
-
     // Runs the program from the given moment for the given time, with
     // callers ringing at random meanwhile. Returns the rig's result phases.
     int RunProgram(std::uint64_t from, std::uint64_t duration) {
-        sim::TSimRig rig(Folder, &Store,
+        sim::TSimRig rig(Folder.Path(), &Store,
                          sim::TSimClock::kDefaultStart + static_cast<std::int64_t>(from / kSecond));
         if (from == 0) {
             rig.View.Port = "COM1";
@@ -228,7 +214,7 @@ protected:
         return reply;
     }
 
-    std::filesystem::path Folder;
+    testing::TTempFolder Folder;
     sim::TMemorySettingsStore Store;
     sim::TSimAdapter Device;
     std::mt19937_64 Random{20260301};
@@ -271,20 +257,12 @@ TEST_F(Soak, MonthOfFifteenSecondPollingDetectsEveryCallOnceAndStaysFlat) {
 
     EXPECT_EQ(Overtaken, 0) << "a call rang before the one before it was seen";
     EXPECT_FALSE(Unseen) << "the last call was never seen";
-    const std::string log = ReadAll(Folder / texts::kRingLogFileName);
-    if (log != ExpectedLog) {
-        // Show the first line that differs.
-        std::size_t at = 0;
-        while (at < log.size() && at < ExpectedLog.size() && log[at] == ExpectedLog[at]) {
-            ++at;
-        }
-        const std::size_t start =
-            log.rfind('\n', at) == std::string::npos ? 0 : log.rfind('\n', at) + 1;
-        ADD_FAILURE() << "the call log differs from line "
-                      << std::count(log.begin(), log.begin() + static_cast<long>(start), '\n') + 1
-                      << "\n  logged:   " << log.substr(start, 120)
-                      << "\n  expected: " << ExpectedLog.substr(start, 120);
-    }
+    const std::string log = testing::ReadFile(Folder.Path() / texts::kRingLogFileName);
+    // The first line that differs, not the whole month.
+    const auto differs =
+        std::mismatch(log.begin(), log.end(), ExpectedLog.begin(), ExpectedLog.end());
+    EXPECT_EQ(std::string(differs.first, log.end()).substr(0, 120),
+              std::string(differs.second, ExpectedLog.end()).substr(0, 120));
     EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), static_cast<long>(Calls.size()));
     EXPECT_EQ(Detections, static_cast<int>(Calls.size()));
 

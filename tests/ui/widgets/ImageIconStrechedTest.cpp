@@ -10,6 +10,7 @@
 #include <QPixmap>
 #include <QWidget>
 
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -98,25 +99,31 @@ protected:
     Log Calls;
 };
 
-TEST_F(ImageIconStreched, AnIconBecomesABitmapOfTheStandardIconSizeAtOnce) {
+// An icon becomes a bitmap of the standard icon size at once, with auto-size
+// the control takes that size; bitmaps and emptying are not converted, and
+// each change is reported once.
+TEST_F(ImageIconStreched, IconsBecomeBitmapsOfTheStandardIconSizeAtOnce) {
     ASSERT_EQ(TIcon::StandardSize(), 32);
-    for (const int imageSize : {16, 32, 48}) {
+    Image->SetAutoSize(true);
+    const struct {
+        const char* Name;
+        std::function<void(TPicture&)> Change;
+        QSize Held;
+    } cases[] = {
+        {"16 x 16 icon", [](TPicture& p) { p.SetIcon(PatternIcon(16)); }, {32, 32}},
+        {"48 x 48 icon", [](TPicture& p) { p.SetIcon(PatternIcon(48)); }, {32, 32}},
+        {"bitmap",
+         [](TPicture& p) { p.SetBitmap(QPixmap::fromImage(PatternImage(20))); },
+         {20, 20}},
+    };
+    for (const auto& c : cases) {
         Calls.clear();
-        Image->Picture()->SetIcon(PatternIcon(imageSize));
-
-        EXPECT_EQ(Kind(), "bitmap") << imageSize;
-        EXPECT_EQ(HeldBitmap().size(), QSize(32, 32)) << imageSize;
-        EXPECT_EQ(Calls, (Log{"base bitmap", "OnChange bitmap"})) << imageSize;
+        c.Change(*Image->Picture());
+        EXPECT_EQ(HeldBitmap().size(), c.Held) << c.Name;
+        EXPECT_EQ(Image->size(), c.Held) << c.Name;
+        EXPECT_EQ(Calls, (Log{"base bitmap", "OnChange bitmap"})) << c.Name;
     }
-}
-
-TEST_F(ImageIconStreched, BitmapsAndEmptyingAreNotConvertedButStillReported) {
-    const QPixmap bitmap = QPixmap::fromImage(PatternImage(20));
-    Image->Picture()->SetBitmap(bitmap);
-    EXPECT_EQ(HeldBitmap().size(), QSize(20, 20));
     EXPECT_EQ(PixelOf(HeldBitmap(), 0, 0).alpha(), 0) << "the bitmap was painted over";
-    EXPECT_EQ(Calls, (Log{"base bitmap", "OnChange bitmap"}));
-
     Calls.clear();
     Image->Picture()->Clear();
     EXPECT_EQ(Calls, (Log{"base empty", "OnChange empty"}));
@@ -222,12 +229,6 @@ TEST_F(ImageIconStreched, DerivedIconsAreConvertedAndAFailedConversionReachesThe
     EXPECT_EQ(Kind(), "bitmap");
     EXPECT_EQ(PixelOf(HeldBitmap(), 3, 5), kRed);
     EXPECT_EQ(Calls, (Log{"base bitmap", "OnChange bitmap"}));
-}
-
-TEST_F(ImageIconStreched, AutoSizeTakesTheConvertedBitmapsSize) {
-    Image->SetAutoSize(true);
-    Image->Picture()->SetIcon(PatternIcon(48));
-    EXPECT_EQ(Image->size(), QSize(32, 32));
 }
 
 TEST(Image, DrawsAnIconAtItsOwnSizeEvenWhenStretched) {

@@ -1,0 +1,153 @@
+#include "ui/callers/CallersFeature.h"
+
+#include "monitor/Settings.h"
+#include "ui/MainForm.h"
+#include "ui/callers/CallerGlance.h"
+#include "ui/callers/CallersPlaces.h"
+#include "ui/callers/CallersSettingsDialog.h"
+#include "ui/callers/HistoryWindow.h"
+#include "ui/callers/WhoCalled.h"
+
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QInputDialog>
+#include <QLabel>
+#include <QMenu>
+#include <QMessageBox>
+#include <QUrl>
+
+namespace telvane {
+
+namespace {
+const QString kTitle = QStringLiteral("Telvane");
+
+// Writes only the two values of this feature, so that the other added
+// settings stay unwritten until their own dialog changes them.
+bool SaveWhoCalledSettings(ISettingsStore& store, const TAddedSettings& settings) {
+    if (!store.OpenKey(SettingsKey, true)) {
+        return false;
+    }
+    store.WriteUtf8Text("Region", settings.Region);
+    store.WriteUtf8Text("Phonebook", settings.Phonebook);
+    store.CloseKey();
+    return true;
+}
+} // namespace
+
+TCallersFeature::TCallersFeature(TMainForm& form)
+    : Form_(form), Who_(new TWhoCalled(form.SettingsStore(), this)),
+      Glance_(new TCallerGlance(
+          *Who_, form.findChild<QLabel*>(QStringLiteral("NumberLabel")),
+          [&form] { return form.Monitor().GetCallerNumber(); }, this)) {
+    Form_.CallSinks().Add(Glance_);
+    connect(&Form_, &TMainForm::NumberCaptionSet, Glance_, &TCallerGlance::Update);
+    connect(Glance_, &TCallerGlance::CallLogged, this, [this] {
+        if (History_) {
+            History_->Refresh();
+        }
+    });
+    AddMenu();
+}
+
+TCallersFeature::~TCallersFeature() {
+    Form_.CallSinks().Remove(Glance_);
+    delete History_;
+}
+
+void TCallersFeature::AddMenu() {
+    QMenu* menu = Form_.ContextMenu();
+    QAction* name = menu->addAction(tr("名前を付ける..."));
+    connect(name, &QAction::triggered, this,
+            [this] { NameCaller(&Form_, Form_.Monitor().GetCallerNumber()); });
+    connect(menu, &QMenu::aboutToShow, name, [this, name] {
+        // Only a caller with a number can be given a name.
+        name->setEnabled(!Who_->MatchKey(Form_.Monitor().GetCallerNumber()).empty());
+    });
+    connect(menu->addAction(tr("着信履歴...")), &QAction::triggered, this,
+            [this] { ShowHistory(); });
+    menu->addSeparator();
+    connect(menu->addAction(tr("電話帳を開く")), &QAction::triggered, this,
+            &TCallersFeature::OpenPhonebook);
+    connect(menu->addAction(tr("電話帳を選ぶ...")), &QAction::triggered, this,
+            &TCallersFeature::ChoosePhonebook);
+    connect(menu->addAction(tr("番号表示の設定...")), &QAction::triggered, this,
+            &TCallersFeature::EditSettings);
+}
+
+void TCallersFeature::NameCaller(QWidget* parent, const std::string& callerText) {
+    const TCallerView view = Who_->Describe(callerText);
+    if (view.Info.MatchKey.empty()) {
+        return;
+    }
+    bool ok = false;
+    const QString name =
+        QInputDialog::getText(parent, tr("名前を付ける"),
+                              tr("%1 の名前 (空にすると Telvane の電話帳から消します):")
+                                  .arg(QString::fromStdString(view.Info.Display)),
+                              QLineEdit::Normal, view.Name, &ok);
+    if (!ok) {
+        return;
+    }
+    if (const auto error = Who_->AddName(name, callerText)) {
+        QMessageBox::warning(parent, kTitle, tr("名前を保存できません: %1").arg(*error));
+    }
+}
+
+THistoryWindow& TCallersFeature::ShowHistory() {
+    if (!History_) {
+        History_ = new THistoryWindow(
+            *Who_, CallLogPath(Form_.Location()),
+            [this](QWidget* parent, const std::string& number) { NameCaller(parent, number); },
+            &Form_);
+        History_->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    History_->show();
+    History_->raise();
+    History_->activateWindow();
+    return *History_;
+}
+
+void TCallersFeature::OpenPhonebook() {
+    const QFileInfo file(Who_->PhonebookPath());
+    if (file.exists()) {
+        QDesktopServices::openUrl(QUrl::fromLocalFile(file.absoluteFilePath()));
+        return;
+    }
+    // No file yet: show the folder where it belongs.
+    QDir().mkpath(file.absolutePath());
+    QDesktopServices::openUrl(QUrl::fromLocalFile(file.absolutePath()));
+}
+
+void TCallersFeature::ChoosePhonebook() {
+    const QString file =
+        QFileDialog::getOpenFileName(&Form_, tr("電話帳を選ぶ"), Who_->PhonebookPath(),
+                                     tr("連絡先 (*.vcf *.vcard *.csv);;すべてのファイル (*)"));
+    if (file.isEmpty()) {
+        return;
+    }
+    TAddedSettings settings;
+    LoadAddedSettings(Who_->Store(), settings);
+    settings.Phonebook = file.toStdString();
+    if (!SaveWhoCalledSettings(Who_->Store(), settings)) {
+        QMessageBox::warning(&Form_, kTitle, tr("設定を保存できません"));
+    }
+    Who_->ApplySettings(settings);
+}
+
+void TCallersFeature::EditSettings() {
+    TAddedSettings settings;
+    LoadAddedSettings(Who_->Store(), settings);
+    TCallersSettingsDialog dialog(settings, &Form_);
+    if (dialog.exec() != QDialog::Accepted) {
+        return;
+    }
+    settings = dialog.Result();
+    if (!SaveWhoCalledSettings(Who_->Store(), settings)) {
+        QMessageBox::warning(&Form_, kTitle, tr("設定を保存できません"));
+    }
+    Who_->ApplySettings(settings);
+}
+
+} // namespace telvane

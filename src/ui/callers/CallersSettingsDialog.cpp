@@ -1,0 +1,72 @@
+#include "ui/callers/CallersSettingsDialog.h"
+
+#include "ui/callers/CallersPlaces.h"
+
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace telvane {
+
+bool IsRegionCode(const QString& text) {
+    return text.size() == 2 && text[0].isLetter() && text[1].isLetter() &&
+           text[0].unicode() < 128 && text[1].unicode() < 128;
+}
+
+TCallersSettingsDialog::TCallersSettingsDialog(const TAddedSettings& settings, QWidget* parent)
+    : QDialog(parent), Settings_(settings), Region_(new QLineEdit(this)),
+      Phonebook_(new QLineEdit(this)) {
+    setWindowTitle(tr("番号表示の設定"));
+    Region_->setText(QString::fromStdString(settings.Region));
+    Region_->setMaxLength(2);
+    Region_->setToolTip(tr("国番号のない番号を読む国 (例: JP)"));
+    Phonebook_->setText(QString::fromStdString(settings.Phonebook));
+    Phonebook_->setPlaceholderText(OwnPhonebookPath());
+    Phonebook_->setToolTip(tr("空のときは Telvane の電話帳 %1").arg(OwnPhonebookPath()));
+    Phonebook_->setMinimumWidth(320);
+
+    auto* browse = new QPushButton(tr("参照..."), this);
+    connect(browse, &QPushButton::clicked, this, [this] {
+        const QString file =
+            QFileDialog::getOpenFileName(this, tr("電話帳を選ぶ"), Phonebook_->text(),
+                                         tr("連絡先 (*.vcf *.vcard *.csv);;すべてのファイル (*)"));
+        if (!file.isEmpty()) {
+            Phonebook_->setText(file);
+        }
+    });
+    auto* phonebook = new QHBoxLayout;
+    phonebook->addWidget(Phonebook_, 1);
+    phonebook->addWidget(browse);
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+    auto* form = new QFormLayout(this);
+    form->addRow(tr("地域"), Region_);
+    form->addRow(tr("電話帳"), phonebook);
+    form->addRow(buttons);
+}
+
+TAddedSettings TCallersSettingsDialog::Result() const {
+    TAddedSettings result = Settings_;
+    result.Region = Region_->text().trimmed().toUpper().toStdString();
+    result.Phonebook = Phonebook_->text().trimmed().toStdString();
+    return result;
+}
+
+void TCallersSettingsDialog::accept() {
+    if (!IsRegionCode(Region_->text().trimmed())) {
+        QMessageBox::warning(this, QStringLiteral("Telvane"),
+                             tr("地域は 2 文字の国コードで指定します (例: JP)"));
+        Region_->setFocus();
+        return;
+    }
+    QDialog::accept();
+}
+
+} // namespace telvane

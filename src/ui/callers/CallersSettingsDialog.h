@@ -1,0 +1,32 @@
+// The settings of "who called": the region numbers are read in and the
+// contacts file. Small on purpose; it changes only these two values.
+#pragma once
+
+#include "monitor/AddedSettings.h"
+
+#include <QDialog>
+
+class QLineEdit;
+
+namespace telvane {
+
+class TCallersSettingsDialog final : public QDialog {
+    Q_OBJECT
+public:
+    TCallersSettingsDialog(const TAddedSettings& settings, QWidget* parent = nullptr);
+
+    // The settings given, with the two values as the user left them.
+    TAddedSettings Result() const;
+
+    void accept() override;
+
+private:
+    TAddedSettings Settings_;
+    QLineEdit* Region_;
+    QLineEdit* Phonebook_;
+};
+
+// Whether a region text is a two-letter country code ("JP").
+bool IsRegionCode(const QString& text);
+
+} // namespace telvane

@@ -1,0 +1,226 @@
+// "Who called" in the main window and the call history, under Qt's
+// offscreen platform, with a simulated adapter on a pseudo-terminal behind
+// COM1 and real files for the phonebook and the call log.
+#include "PtyAdapter.h"
+#include "TempFolder.h"
+
+#include "ui/MainForm.h"
+#include "ui/callers/CallerGlance.h"
+#include "ui/callers/CallersFeature.h"
+#include "ui/callers/CallersPlaces.h"
+#include "ui/callers/HistoryModel.h"
+#include "ui/callers/HistoryWindow.h"
+#include "ui/callers/WhoCalled.h"
+#include "ui/qtcore/QtSettingsStore.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QImage>
+#include <QInputDialog>
+#include <QLabel>
+#include <QTableView>
+#include <QTest>
+#include <QTimer>
+
+namespace telvane {
+namespace {
+
+using namespace std::string_literals;
+using testing::ReadFile;
+using testing::WriteFile;
+
+testing::TTempFolder* ConfigHome = nullptr;
+
+const std::string kYamadaCard = "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:山田太郎\r\n"
+                                "TEL;TYPE=WORK:+81 3-1234-5678\r\nEND:VCARD\r\n";
+
+class Callers : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::filesystem::remove_all(ConfigHome->Path() / "Maruvo");
+        std::filesystem::create_directories(Folder());
+        Adapter.LinkAs(Folder() / "ports", 1);
+        WriteFile(ConfigHome->Path() / "Maruvo" / "Telvane.conf", "[1.0]\nPort=COM1\n");
+    }
+    void TearDown() override {
+        Feature.reset();
+        if (Form) {
+            Form->Comm().Close();
+        }
+    }
+    static std::filesystem::path Folder() { return ConfigHome->Path() / "Maruvo" / "Telvane"; }
+
+    // The window with the feature, after its first result shows the caller.
+    void Show(const std::string& caller) {
+        Adapter.Ring(caller);
+        Form = std::make_unique<TMainForm>();
+        Feature = std::make_unique<TCallersFeature>(*Form);
+        Form->AllFormCreated();
+        Form->show();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return Number()->text() == caller.c_str(); }, 5000));
+    }
+    QLabel* Number() { return Form->findChild<QLabel*>("NumberLabel"); }
+    QLabel* Glance() { return Feature->Glance().Label(); }
+    QString Shown() { return Glance()->isVisible() ? Glance()->text() : QString(); }
+
+    tasim::TPtyAdapter Adapter;
+    std::unique_ptr<TMainForm> Form;
+    std::unique_ptr<TCallersFeature> Feature;
+};
+
+TEST_F(Callers, GlanceShowsTheNameOrTheAreaAndNothingElse) {
+    const struct {
+        const char* Caller;
+        bool Phonebook;
+        const char* Shown;
+        const char* InTooltip;
+    } cases[] = {
+        {"0312345678", false, "東京", "03-1234-5678"},
+        // Written another way in the phonebook, and with a sub-address.
+        {"0312345678/12", true, "山田太郎 (東京)", "03-1234-5678/12"},
+        {"0451234567", true, "横浜", "045-123-4567"},
+        {"P", true, "", "非通知"},
+        {"12AB", true, "", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Caller);
+        TearDown();
+        SetUp();
+        if (c.Phonebook) {
+            WriteFile(Folder() / "phonebook.vcf", kYamadaCard);
+        }
+        ASSERT_NO_FATAL_FAILURE(Show(c.Caller));
+        EXPECT_EQ(Shown(), QString::fromUtf8(c.Shown));
+        EXPECT_TRUE(Number()->toolTip().contains(QString::fromUtf8(c.InTooltip)))
+            << Number()->toolTip().toStdString();
+        EXPECT_TRUE(Glance()->geometry().right() < 184 && Glance()->geometry().top() > 53);
+    }
+}
+
+TEST_F(Callers, WithNothingToTellTheWindowLooksAsWithoutTheFeature) {
+    ASSERT_NO_FATAL_FAILURE(Show("0312345678"));
+    ASSERT_TRUE(Glance()->isVisible());
+    // A number that does not parse: the window as it always was.
+    Adapter.Ring("BUFFER EMPTY");
+    Form->CheckButtonClick();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return Number()->text() != "0312345678" && Number()->text() != "?"; }, 5000));
+    const QImage with = Form->grab().toImage();
+    EXPECT_TRUE(Number()->toolTip().isEmpty());
+    Feature.reset();
+    EXPECT_EQ(Form->grab().toImage(), with);
+}
+
+TEST_F(Callers, PhonebookEditsAndNamesShowWithoutRestart) {
+    ASSERT_NO_FATAL_FAILURE(Show("0312345678"));
+    ASSERT_EQ(Shown(), QString::fromUtf8("東京"));
+
+    // The user's own file, replaced by renaming as editors do.
+    const auto book = ConfigHome->Path() / "contacts.csv";
+    WriteFile(book, "03(1234)5678,佐藤花子\n");
+    TAddedSettings settings = Feature->Who().Settings();
+    settings.Phonebook = book.string();
+    Feature->Who().ApplySettings(settings);
+    EXPECT_EQ(Shown(), QString::fromUtf8("佐藤花子 (東京)"));
+    WriteFile(ConfigHome->Path() / "next.csv", "0312345678,鈴木一郎\n");
+    std::filesystem::rename(ConfigHome->Path() / "next.csv", book);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Shown().startsWith(QString::fromUtf8("鈴木")); }));
+
+    // A broken file keeps the last good book and names file and line.
+    WriteFile(Folder() / "phonebook.vcf", "BEGIN:VCARD\r\nFN:\0\r\n"s);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !Feature->Who().Problem().isEmpty(); }));
+    EXPECT_TRUE(Feature->Who().Problem().contains("phonebook.vcf:2:"))
+        << Feature->Who().Problem().toStdString();
+    EXPECT_TRUE(Shown().startsWith(QString::fromUtf8("鈴木")));
+    std::filesystem::remove(Folder() / "phonebook.vcf");
+
+    // Naming the caller writes Telvane's own file, never the user's.
+    QTimer::singleShot(0, [] {
+        auto* dialog = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        dialog->setTextValue(QString::fromUtf8("田中"));
+        dialog->accept();
+    });
+    Feature->NameCaller(Form.get(), Form->Monitor().GetCallerNumber());
+    EXPECT_EQ(Shown(), QString::fromUtf8("田中 (東京)"));
+    EXPECT_NE(ReadFile(Folder() / "phonebook.vcf").find("田中"), std::string::npos);
+    EXPECT_EQ(ReadFile(book), "0312345678,鈴木一郎\n");
+}
+
+TEST(History, NewestFirstWithCountsSearchAndFollowingTheLog) {
+    std::filesystem::remove_all(ConfigHome->Path() / "Maruvo"); // no own phonebook
+    testing::TTempFolder folder;
+    const auto log = folder.Path() / "RingLog.txt";
+    WriteFile(log, ",2026/03/01 09:00:00,0312345678\r\n"
+                   "2026/03/01 09:00:00,2026/03/01 10:00:00,0451234567\r\n"
+                   "damaged line\r\n"
+                   "2026/03/01 10:00:00,2026/03/01 11:00:00,+81 3-1234-5678\r\n");
+    WriteFile(folder.Path() / "book.csv", "0451234567,横浜商店\n");
+    TQtSettingsStore store(QString::fromStdString((folder.Path() / "settings.ini").string()));
+    TAddedSettings settings;
+    settings.Phonebook = (folder.Path() / "book.csv").string();
+    ASSERT_TRUE(SaveAddedSettings(store, settings));
+    TWhoCalled who(store);
+    THistoryModel model(who, log);
+    model.Refresh();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model.Counted(); }));
+
+    auto row = [&](int r) {
+        QStringList cells;
+        for (int c = 0; c < THistoryModel::hcColumns; ++c) {
+            cells << model.data(model.index(r, c), Qt::DisplayRole).toString();
+        }
+        return cells.join('|').toStdString();
+    };
+    ASSERT_EQ(model.rowCount(), 3);
+    EXPECT_EQ(model.Skipped(), 1u);
+    // The same number written two ways counts twice.
+    EXPECT_EQ(row(0), "2026/03/01 11:00:00|03-1234-5678|東京|2");
+    EXPECT_EQ(row(1), "2026/03/01 10:00:00|045-123-4567|横浜商店|1");
+    EXPECT_EQ(row(2), "2026/03/01 09:00:00|03-1234-5678|東京|2");
+
+    model.SetFilter(QString::fromUtf8("商店"));
+    ASSERT_EQ(model.rowCount(), 1);
+    EXPECT_EQ(model.NumberAt(0), "0451234567");
+    model.SetFilter("09:00");
+    ASSERT_EQ(model.rowCount(), 1);
+    model.SetFilter({});
+
+    // A call logged while the window is open comes on top.
+    std::string more = ReadFile(log) + "2026/03/01 11:00:00,2026/03/01 12:00:00,0312345678\r\n";
+    WriteFile(log, more);
+    model.Refresh();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model.Counted(); }));
+    ASSERT_EQ(model.rowCount(), 4);
+    EXPECT_EQ(row(0), "2026/03/01 12:00:00|03-1234-5678|東京|3");
+    EXPECT_EQ(row(3).back(), '3');
+
+    // The window's actions work on the selected call.
+    std::string named;
+    THistoryWindow window(who, log, [&](QWidget*, const std::string& number) { named = number; });
+    window.Table()->selectRow(1);
+    const QList<QAction*> actions = window.Table()->actions();
+    ASSERT_EQ(actions.size(), 2);
+    actions[0]->trigger();
+    actions[1]->trigger();
+    EXPECT_EQ(named, "+81 3-1234-5678");
+    EXPECT_EQ(QApplication::clipboard()->text(), "+81 3-1234-5678");
+}
+
+} // namespace
+} // namespace telvane
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    telvane::testing::TTempFolder configHome;
+    telvane::ConfigHome = &configHome;
+    ::setenv("XDG_CONFIG_HOME", configHome.Path().c_str(), 1);
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    QApplication app(argc, argv);
+    // Areas in Japanese, as a Japanese desktop shows them.
+    QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
+    return RUN_ALL_TESTS();
+}
