@@ -107,10 +107,11 @@ TCallerFeatures::~TCallerFeatures() {
 }
 
 void TCallerFeatures::ShowProblem(const std::string& problem) {
-    // Said once per fault; the last good phonebook stays in use.
+    // Said once per fault; the last good phonebook stays in use. The box
+    // waits until the monitor's handler that found it has returned.
     ::OutputDebugStringW((L"Telvane: " + WideFromUtf8(problem) + L"\n").c_str());
-    ::MessageBoxW(Form_.Handle(), WideFromUtf8(problem).c_str(), TMainForm::kTitle,
-                  MB_OK | MB_ICONWARNING);
+    Problems_.push_back(problem);
+    ::PostMessageW(Form_.Handle(), kProblemMessage, 0, 0);
 }
 
 void TCallerFeatures::Update() {
@@ -316,6 +317,13 @@ std::optional<LRESULT> TCallerFeatures::HandleMessage(UINT message, WPARAM wPara
             break;
         default:
             break;
+        }
+        return 0;
+    case kProblemMessage:
+        while (!Problems_.empty()) {
+            const std::wstring text = WideFromUtf8(Problems_.front());
+            Problems_.erase(Problems_.begin());
+            ::MessageBoxW(Form_.Handle(), text.c_str(), TMainForm::kTitle, MB_OK | MB_ICONWARNING);
         }
         return 0;
     case WM_DESTROY:

@@ -14,6 +14,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include <windows.h>
 
@@ -31,6 +32,7 @@ public:
     // Messages of the notification-area icon and its balloon timer.
     static constexpr UINT kNotifyMessage = WM_APP + 10;
     static constexpr UINT_PTR kBalloonTimer = 10;
+    static constexpr UINT kProblemMessage = WM_APP + 11;
 
     // ownPhonebook: Telvane's own phonebook.vcf; program: for the Run value.
     TCallerFeatures(TMainForm& form, std::filesystem::path ownPhonebook,
@@ -74,6 +76,8 @@ private:
     THistoryDialog History_;
     TNotifyIcon Icon_;
     bool Reachable_ = true;
+    // Problems with contacts files, shown once the monitor's handler is done.
+    std::vector<std::string> Problems_;
 };
 
 } // namespace telvane::win32
