@@ -227,6 +227,10 @@ void TCallerFeatures::Command(int id) {
         Settings_.Tray = !Settings_.Tray;
         SaveFlag("Tray", Settings_.Tray);
         Icon_.SetKept(Settings_.Tray);
+        // Without the icon a hidden window could not be found again.
+        if (!Settings_.Tray && !::IsWindowVisible(Form_.Handle())) {
+            Form_.ToggleVisible(true);
+        }
         UpdateTip();
         break;
     case IDM_AUTOSTART:
