@@ -10,6 +10,7 @@
 #include "win32/RunAtLogin.h"
 #include "win32/UiText.h"
 
+#include <commdlg.h>
 #include <shellapi.h>
 
 namespace telvane::win32 {
@@ -179,6 +180,9 @@ HMENU TCallerFeatures::BuildContextMenu() const {
                   Text("名前を付ける...").c_str());
     ::AppendMenuW(menu, MF_STRING, IDM_HISTORY, Text("着信履歴...").c_str());
     ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    ::AppendMenuW(menu, MF_STRING, IDM_OPENPHONEBOOK, Text("電話帳を開く").c_str());
+    ::AppendMenuW(menu, MF_STRING, IDM_CHOOSEPHONEBOOK, Text("電話帳を選ぶ...").c_str());
+    ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
     ::AppendMenuW(menu, MF_STRING | (Settings_.Notify ? MF_CHECKED : 0), IDM_NOTIFY,
                   Text("着信を通知").c_str());
     ::AppendMenuW(menu, MF_STRING | (Settings_.Tray ? MF_CHECKED : 0), IDM_TRAY,
@@ -244,6 +248,12 @@ void TCallerFeatures::Command(int id) {
                           TMainForm::kTitle, MB_OK | MB_ICONERROR);
         }
         break;
+    case IDM_OPENPHONEBOOK:
+        OpenPhonebook();
+        break;
+    case IDM_CHOOSEPHONEBOOK:
+        ChoosePhonebook();
+        break;
     case IDM_SHOW:
         Form_.ToggleVisible(true);
         break;
@@ -256,6 +266,51 @@ void TCallerFeatures::Command(int id) {
     default:
         break;
     }
+}
+
+void TCallerFeatures::OpenPhonebook() {
+    const std::filesystem::path file = Who_->PhonebookPath();
+    std::error_code error;
+    if (std::filesystem::exists(file, error)) {
+        ::ShellExecuteW(Form_.Handle(), L"open", file.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+        return;
+    }
+    // No file yet: the folder where it belongs.
+    std::filesystem::create_directories(file.parent_path(), error);
+    ::ShellExecuteW(Form_.Handle(), L"open", file.parent_path().c_str(), nullptr, nullptr,
+                    SW_SHOWNORMAL);
+}
+
+void TCallerFeatures::ChoosePhonebook() {
+    wchar_t file[MAX_PATH * 4] = {};
+    // Pairs of a description and patterns, each ended by a null; a second
+    // null ends the list.
+    std::wstring filter;
+    for (const std::wstring& part :
+         {Text("連絡先 (*.vcf;*.vcard;*.csv)"), std::wstring(L"*.vcf;*.vcard;*.csv"),
+          Text("すべてのファイル (*.*)"), std::wstring(L"*.*")}) {
+        filter += part;
+        filter.push_back(L'\0');
+    }
+    OPENFILENAMEW dialog{};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = Form_.Handle();
+    dialog.lpstrFilter = filter.c_str();
+    dialog.lpstrFile = file;
+    dialog.nMaxFile = static_cast<DWORD>(std::size(file));
+    dialog.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
+    if (!::GetOpenFileNameW(&dialog)) {
+        return;
+    }
+    Settings_.Phonebook = Utf8FromWide(file);
+    ISettingsStore& store = Form_.SettingsStore();
+    // Only this value, as the other switches do.
+    if (store.OpenKey(SettingsKey, true)) {
+        store.WriteUtf8Text("Phonebook", Settings_.Phonebook);
+        store.CloseKey();
+    }
+    Who_->SetUserPhonebook(Settings_.Phonebook);
+    Update();
 }
 
 void TCallerFeatures::NameCaller(HWND owner, const std::string& callerText) {

@@ -63,6 +63,8 @@ public:
 
 private:
     void NameCaller(HWND owner, const std::string& callerText);
+    void OpenPhonebook();
+    void ChoosePhonebook();
     void ShowMenu(HMENU menu, POINT at);
     void SaveFlag(const char* name, bool value);
     void UpdateTip();

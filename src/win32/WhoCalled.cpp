@@ -40,8 +40,13 @@ TWhoCalled::TWhoCalled(std::filesystem::path ownFile, const TAddedSettings& sett
       Report_(std::move(report)) {
     Own_.Path = std::move(ownFile);
     Own_.Own = true;
-    if (!settings.Phonebook.empty()) {
-        std::filesystem::path user = std::filesystem::u8path(settings.Phonebook);
+    SetUserPhonebook(settings.Phonebook);
+}
+
+void TWhoCalled::SetUserPhonebook(const std::string& setting) {
+    User_.reset();
+    if (!setting.empty()) {
+        std::filesystem::path user = std::filesystem::u8path(setting);
         std::error_code error;
         if (!std::filesystem::equivalent(user, Own_.Path, error)) {
             User_ = std::make_unique<TBook>();

@@ -38,6 +38,10 @@ public:
 
     // Reads a file again when its time or size changed since the last read.
     void Refresh();
+    // Takes a new Phonebook setting (UTF-8; empty: the own file only).
+    void SetUserPhonebook(const std::string& setting);
+    // The contacts file the user reads: the setting's, or the own file.
+    std::filesystem::path PhonebookPath() const { return User_ ? User_->Path : Own_.Path; }
     // callerText: Shift_JIS, as the monitor holds it.
     TCallerView Describe(const std::string& callerText) const;
     std::string CallerKey(const std::string& callerText) const;
