@@ -11,6 +11,8 @@ packages=(
     clang libclang-rt-14-dev clang-format
     g++-mingw-w64-x86-64
     xvfb xauth socat fonts-ipafont xdotool imagemagick openbox x11-apps x11-utils
+    dpkg-dev lintian desktop-file-utils appstream librsvg2-bin python3
+    qt6-l10n-tools qt6-tools-dev qt6-tools-dev-tools
 )
 
 missing=()

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds and runs every test:
-#   1. the release build (warnings are errors) and its full suite, benchmarks built;
+#   1. the release build (warnings are errors) and its full suite, benchmarks built,
+#      then the Debian package made from it and checked;
 #   2. the whole suite again under AddressSanitizer + UndefinedBehaviorSanitizer;
 #   3. the threaded tests under ThreadSanitizer;
 #   4. the serial component cross-compiled for Windows with mingw-w64;
@@ -18,6 +19,9 @@ step "release build and tests"
 cmake --preset release >/dev/null
 cmake --build build/release -j "$jobs"
 ctest --preset release -j "$jobs"
+
+step "Debian package"
+bash scripts/test-package.sh
 
 step "AddressSanitizer + UndefinedBehaviorSanitizer"
 cmake --preset asan >/dev/null

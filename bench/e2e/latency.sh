@@ -2,7 +2,7 @@
 # Measures the real telvane program against ta-sim and prints figures:
 #
 #   1. start-up: from starting the program to its first query command at the
-#      adapter (median of several starts);
+#      adapter (median of several starts, each on a quiet line);
 #   2. detection latency: from the adapter's last byte of a reply ending in
 #      "OK" to the call's line in RingLog.txt, over calls at a one-second
 #      poll interval, a new caller before every poll (median and worst), and
@@ -96,8 +96,9 @@ settings() {
 
 # Waits until the file has at least count event lines of the kind.
 wait_for() {
-    local file=$1 event=$2 count=$3 limit=$((SECONDS + 120))
-    while [ "$(grep -c " $event" "$file" 2>/dev/null || true)" -lt "$count" ]; do
+    local file=$1 event=$2 count=$3 limit=$((SECONDS + 120)) found
+    # A file not created yet counts as none.
+    while found=$(grep -c " $event" "$file" 2>/dev/null); [ "${found:-0}" -lt "$count" ]; do
         if [ "$SECONDS" -ge "$limit" ]; then
             echo "timed out waiting for '$event' x$count in $file" >&2
             cat "$file" >&2
@@ -145,6 +146,11 @@ for run in $(seq "$starts"); do
     wait_for "$events" "command" "$run"
     echo "$began $(event_time "$events" command "$run")" >>"$work/start.times"
     stop_program
+    # The adapter is still sending its reply to the program just ended; the
+    # next start's command would wait behind it and count its time. Each
+    # start begins with the line quiet.
+    wait_for "$events" "\(sent\|stalled\|failed\) " "$run"
+    sleep 0.5
 done
 stop_adapter
 echo "Start-up to the first query command: $(awk '{ print ($2 - $1) * 1000 }' "$work/start.times" |

@@ -6,6 +6,10 @@
 
 namespace telvane {
 
+// A field as the log holds it: Ctrl-Z (byte 26), CR and LF each become '?',
+// every other byte stays.
+std::string RingLogField(std::string field);
+
 // One log line without its line end: the previous answered poll time, the
 // ring time and the caller's number, separated by commas, nothing quoted.
 std::string RingLogLine(const std::string& lastPollTime, const std::string& ringTime,
@@ -19,5 +23,10 @@ std::string RingLogLine(const std::string& lastPollTime, const std::string& ring
 void AppendRingLog(const std::filesystem::path& file, const std::string& displayName,
                    const std::string& lastPollTime, const std::string& ringTime,
                    const std::string& callerNumber);
+
+// Appends whole lines, each already ended by CR LF, in one go and with the
+// same cut and failure rules: on a failure none of them stays in the file.
+void AppendRingLogText(const std::filesystem::path& file, const std::string& displayName,
+                       const std::string& lines);
 
 } // namespace telvane

@@ -148,12 +148,11 @@ private:
 
 } // namespace
 
-void AppendRingLog(const std::filesystem::path& file, const std::string& displayName,
-                   const std::string& lastPollTime, const std::string& ringTime,
-                   const std::string& callerNumber) {
+void AppendRingLogText(const std::filesystem::path& file, const std::string& displayName,
+                       const std::string& lines) {
     TLogFileWriter writer(file, displayName);
     const LONGLONG end = writer.CutAtEndOfFileMark();
-    writer.WriteAt(end, RingLogLine(lastPollTime, ringTime, callerNumber) + "\r\n");
+    writer.WriteAt(end, lines);
     writer.Close();
 }
 

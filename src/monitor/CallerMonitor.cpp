@@ -1,6 +1,5 @@
 #include "monitor/CallerMonitor.h"
 
-#include "monitor/CallLog.h"
 #include "monitor/CallerNumber.h"
 #include "monitor/MonitorError.h"
 #include "monitor/PollInterval.h"
@@ -67,7 +66,11 @@ void TCallerMonitor::AllFormCreated() {
 }
 
 void TCallerMonitor::FormClose() {
-    SaveSettings(Env.Settings, SettingsNow());
+    if (!SaveSettings(Env.Settings, SettingsNow())) {
+        // Silence here would make the next start report the last caller again.
+        const std::string where = Env.Settings.Location();
+        throw EMonitorError(texts::kSettingsNotSaved + (where.empty() ? "" : " (" + where + ")"));
+    }
 }
 
 TStoredSettings TCallerMonitor::SettingsNow() const {
@@ -211,6 +214,9 @@ void TCallerMonitor::ResultPhase() {
 
     if (callingPartyChanged && Env.View.LogRingChecked()) {
         WriteRingLog(pollTimeBefore);
+    } else {
+        // Lines of an earlier outage go in as soon as the file takes them.
+        RingLog.Flush();
     }
     if (callingPartyChanged && Env.CallSink != nullptr) {
         Env.CallSink->NewCaller(CallerNumber, RingTime, pollTimeBefore);
@@ -224,15 +230,10 @@ void TCallerMonitor::ResultPhase() {
 }
 
 void TCallerMonitor::WriteRingLog(const std::string& lastPollTime) {
-    const std::string displayName = Env.Location.FolderText() + texts::kRingLogFileName;
-    try {
-        AppendRingLog(Env.Location.Folder() / texts::kRingLogFileName, displayName, lastPollTime,
-                      RingTime, CallerNumber);
-    } catch (const std::exception& error) {
-        // A log that cannot be written must not stop the monitor: the user
-        // is told, and the cycle goes on so that later calls are still seen.
-        Env.View.ShowError(ErrorReportText(error.what()));
-    }
+    // A log that cannot be written must not stop or hold up the monitor: the
+    // line waits for a later attempt and the user gets a notice that does
+    // not wait for an answer.
+    RingLog.Add(lastPollTime, RingTime, CallerNumber);
 }
 
 void TCallerMonitor::NoteAdapterAnswer(bool answered) {

@@ -18,6 +18,7 @@
 #include "monitor/ReceiveQueue.h"
 #include "monitor/ReceiveWakeup.h"
 #include "monitor/ReplyReader.h"
+#include "monitor/RingLogWriter.h"
 #include "monitor/Settings.h"
 #include "monitor/SettingsStore.h"
 #include "monitor/Snapshot.h"
@@ -74,7 +75,8 @@ public:
     void CheckButtonClick();
     void ShowButtonClick();
     void WaitButtonClick();
-    // Saves the settings and the last evaluated snapshot.
+    // Saves the settings and the last evaluated snapshot. A save that fails
+    // raises an EMonitorError, so that it is reported like any other error.
     void FormClose();
 
     // State, readable for the window and for tests.
@@ -89,6 +91,8 @@ public:
     const std::string& GetLastPollTime() const { return LastPollTime; }
     const std::string& GetCallerNumber() const { return CallerNumber; }
     bool AdapterReachable() const { return UnansweredInARow < kAdapterDownAfter; }
+    // Log lines waiting for the call log to become writable.
+    std::size_t PendingLogLines() const { return RingLog.Pending(); }
 
 private:
     // What the settings store keeps, as the window and the fields hold it.
@@ -103,6 +107,7 @@ private:
     TSnapshot Previous;
     TReplyReader Reader;
     TReceiveQueue Received;
+    TRingLogWriter RingLog{Env.Location, Env.View};
     bool CheckPending = false;
     bool ShowAllRequested = false;
     std::string QueryTime;

@@ -5,7 +5,8 @@
 
 namespace telvane {
 
-// The folder of the program's executable file: where the call log lives.
+// The folder of the call log: the program's own folder or, where the user
+// may not write there, the user's data folder (CallLogFolder.h).
 class IProgramLocation {
 public:
     virtual ~IProgramLocation() = default;

@@ -55,7 +55,7 @@ bool SaveSettings(ISettingsStore& store, const TStoredSettings& settings) {
     store.WriteFlag("Dream", settings.Dream);
     store.WriteFlag("LogRing", settings.LogRing);
     store.CloseKey();
-    return true;
+    return !store.CloseFailed();
 }
 
 } // namespace telvane

@@ -32,7 +32,8 @@ void LoadSettings(ISettingsStore& store, TStoredSettings& settings);
 
 // Writes all seventeen values, creating the key when needed, in the order
 // Port, Interval, DateTime, LastDateTime, Magic0..Magic10, Dream, LogRing.
-// Returns false when the key could not be opened; nothing is written then.
+// Returns false when the key could not be opened (nothing is written then) or
+// when what was written could not be kept.
 bool SaveSettings(ISettingsStore& store, const TStoredSettings& settings);
 
 } // namespace telvane

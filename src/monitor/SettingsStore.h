@@ -25,6 +25,10 @@ public:
     virtual void WriteUtf8Text(const std::string& name, const std::string& text) = 0;
     // Closes the key, keeping what was written.
     virtual void CloseKey() = 0;
+    // Whether the last CloseKey failed to keep what was written.
+    virtual bool CloseFailed() const { return false; }
+    // Where the store keeps its data, for messages (Shift_JIS); may be empty.
+    virtual std::string Location() const { return {}; }
 };
 
 } // namespace telvane

@@ -28,6 +28,9 @@ public:
     virtual void ShowMessage(const std::string& text) = 0;
     // The top-level error report: a modal error box with the given text.
     virtual void ShowError(const std::string& text) = 0;
+    // An error notice that does not wait for the user: returns at once, and
+    // the cycle goes on while it is shown. A newer notice replaces it.
+    virtual void ShowNotice(const std::string& text) = 0;
 
     // Minimise or restore the whole application. Each does nothing when the
     // application is already in that state.

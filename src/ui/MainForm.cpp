@@ -4,6 +4,7 @@
 
 #include "monitor/ErrorReport.h"
 #include "ui/TerminationSignals.h"
+#include "ui/Translation.h"
 #include "ui/qtcore/ShiftJisCodec.h"
 #include "ui/widgets/JapaneseFonts.h"
 
@@ -11,9 +12,13 @@
 #include <QContextMenuEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
 #include <QScreen>
+#include <QSignalBlocker>
+
+#include <cstdio>
 
 namespace telvane {
 
@@ -23,9 +28,15 @@ const QString kTitle = QStringLiteral("Telvane");
 
 TMainForm::TMainForm(QWidget* parent)
     : QDialog(parent), Ui_(std::make_unique<Ui::TMainForm>()),
-      Timer1([this] { Timer1Timer(); }, this) {
+      Timer1([this] { Timer1Timer(); }, this),
+      Autostart_(QCoreApplication::applicationFilePath().toStdString()) {
     Ui_->setupUi(this);
     ApplyJapaneseFonts(this);
+    // Every label takes the size of its text from the start, growing to the
+    // right of its place: the layout's sizes are those of the designed face.
+    for (QLabel* label : findChildren<QLabel*>()) {
+        label->adjustSize();
+    }
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
                    Qt::WindowStaysOnTopHint | Qt::MSWindowsFixedSizeDialogHint);
@@ -33,6 +44,7 @@ TMainForm::TMainForm(QWidget* parent)
     Ui_->CheckButton->setFocus();
 
     ContextMenu_ = new QMenu(this);
+    AddAutostartAction();
     TMonitorEnvironment environment{*this, Timer1, Port_, Clock_, Location_, Settings_, *this};
     environment.CallSink = &CallSinks_;
     Monitor_ = std::make_unique<TCallerMonitor>(environment);
@@ -49,6 +61,7 @@ TMainForm::TMainForm(QWidget* parent)
     // Ended by a signal or by the end of the desktop session: save first.
     Termination_ = new TTerminationSignals(this);
     connect(Termination_, &TTerminationSignals::TerminationRequested, this, [this] {
+        Ending_ = true;
         close();
         // Ends every event loop running now (a message box's too) and, queued,
         // the main loop if it has not started yet: a signal can come while
@@ -56,7 +69,34 @@ TMainForm::TMainForm(QWidget* parent)
         QCoreApplication::exit(0);
         QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
     });
-    connect(qGuiApp, &QGuiApplication::commitDataRequest, this, [this] { FormClose(); });
+    connect(qGuiApp, &QGuiApplication::commitDataRequest, this, [this] {
+        // The session may yet go on: only this save goes without a box.
+        Ending_ = true;
+        FormClose();
+        Ending_ = false;
+    });
+}
+
+// Start at login: the session starts this very executable.
+void TMainForm::AddAutostartAction() {
+    QAction* action = ContextMenu_->addAction(tr("ログイン時に起動"));
+    action->setObjectName(QStringLiteral("AutostartAction"));
+    action->setCheckable(true);
+    action->setChecked(Autostart_.Enabled());
+    connect(action, &QAction::toggled, this, [this, action](bool checked) {
+        try {
+            Autostart_.SetEnabled(checked);
+        } catch (const std::exception& error) {
+            const QSignalBlocker blocker(action);
+            action->setChecked(Autostart_.Enabled());
+            QMessageBox box(QMessageBox::Critical, kTitle,
+                            tr("ログイン時の起動を設定できません") + QStringLiteral("\n") +
+                                QString::fromStdString(error.what()),
+                            QMessageBox::Ok, this);
+            box.setTextFormat(Qt::PlainText);
+            box.exec();
+        }
+    });
 }
 
 TMainForm::~TMainForm() {
@@ -101,7 +141,18 @@ void TMainForm::PostReceived() {
 }
 
 void TMainForm::FormClose() {
-    Handle([this] { Monitor_->FormClose(); });
+    try {
+        Monitor_->FormClose();
+    } catch (const std::exception& error) {
+        // Always on stderr, since the program may be ending; in a box too
+        // while the window is up, unless a signal or the session's end is
+        // ending the program, which a box would hold up.
+        const std::string text = ErrorReportText(error.what());
+        std::fprintf(stderr, "Telvane: %s\n", FromShiftJis(text).toLocal8Bit().constData());
+        if (isVisible() && !Ending_) {
+            ShowError(text);
+        }
+    }
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
@@ -183,38 +234,51 @@ void TMainForm::SetLogRingChecked(bool checked) {
 }
 
 void TMainForm::SetLogRingHint(const std::string& hint) {
-    Ui_->LogRingFlag->setToolTip(FromShiftJis(hint));
+    Ui_->LogRingFlag->setToolTip(ShownCoreText(hint));
 }
 
-void TMainForm::SetCaption(QLabel* label, const std::string& text) {
-    label->setText(FromShiftJis(text));
+void TMainForm::SetCaption(QLabel* label, const QString& text) {
+    label->setText(text);
     // Labels size themselves to their text, growing to the right.
     label->adjustSize();
 }
 
 void TMainForm::SetNumberCaption(const std::string& text) {
-    SetCaption(Ui_->NumberLabel, text);
+    SetCaption(Ui_->NumberLabel, ShownCoreText(text));
     emit NumberCaptionSet();
 }
 
 void TMainForm::SetTimeCaption(const std::string& text) {
-    SetCaption(Ui_->TimeLabel, text);
+    SetCaption(Ui_->TimeLabel, FromShiftJis(text));
 }
 
 void TMainForm::SetStatusCaption(const std::string& text) {
-    SetCaption(Ui_->StatusLabel, text);
+    SetCaption(Ui_->StatusLabel, ShownCoreText(text));
 }
 
 void TMainForm::ShowMessage(const std::string& text) {
-    QMessageBox box(QMessageBox::NoIcon, kTitle, FromShiftJis(text), QMessageBox::Ok, this);
+    QMessageBox box(QMessageBox::NoIcon, kTitle, ShownCoreText(text), QMessageBox::Ok, this);
     box.setTextFormat(Qt::PlainText);
     box.exec();
 }
 
 void TMainForm::ShowError(const std::string& text) {
-    QMessageBox box(QMessageBox::Critical, kTitle, FromShiftJis(text), QMessageBox::Ok, this);
+    QMessageBox box(QMessageBox::Critical, kTitle, ShownCoreText(text), QMessageBox::Ok, this);
     box.setTextFormat(Qt::PlainText);
     box.exec();
+}
+
+void TMainForm::ShowNotice(const std::string& text) {
+    // Not modal: the query cycle goes on while the box is open, and a newer
+    // notice takes the place of one nobody has closed yet.
+    if (Notice_ == nullptr) {
+        Notice_ = new QMessageBox(QMessageBox::Critical, kTitle, QString(), QMessageBox::Ok, this);
+        Notice_->setTextFormat(Qt::PlainText);
+        Notice_->setModal(false);
+        Notice_->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    Notice_->setText(FromShiftJis(text));
+    Notice_->show();
 }
 
 void TMainForm::MinimizeApplication() {
@@ -229,6 +293,12 @@ void TMainForm::RestoreApplication() {
         raise();
         activateWindow();
     }
+}
+
+void TMainForm::BringToFront() {
+    RestoreApplication();
+    raise();
+    activateWindow();
 }
 
 void TMainForm::SetStandbyHandlers(std::function<void()> minimized,

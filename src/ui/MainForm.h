@@ -7,12 +7,14 @@
 #include "monitor/CallFanout.h"
 #include "monitor/CallerMonitor.h"
 #include "monitor/Clock.h"
+#include "session/Autostart.h"
 #include "ui/CommPort.h"
 #include "ui/QtProgramLocation.h"
 #include "ui/QtTimer.h"
 #include "ui/qtcore/QtSettingsStore.h"
 
 #include <QDialog>
+#include <QPointer>
 
 #include <functional>
 #include <memory>
@@ -23,6 +25,7 @@ class TMainForm;
 
 class QLabel;
 class QMenu;
+class QMessageBox;
 
 namespace telvane {
 
@@ -37,6 +40,8 @@ public:
     // Loads the settings and starts the first query; called once before the
     // window is shown.
     void AllFormCreated();
+    // Shows the window in front of the others, restoring it from standby.
+    void BringToFront();
     // What AboutButton opens: the version dialog, modally.
     void SetAboutDialog(std::function<void()> showAbout) { ShowAbout_ = std::move(showAbout); }
 
@@ -64,6 +69,7 @@ public:
     void SetStatusCaption(const std::string& text) override;
     void ShowMessage(const std::string& text) override;
     void ShowError(const std::string& text) override;
+    void ShowNotice(const std::string& text) override;
     void MinimizeApplication() override;
     void RestoreApplication() override;
     void SetStandbyHandlers(std::function<void()> minimized,
@@ -92,7 +98,8 @@ private:
     void PostReceived() override;
     // Runs a handler of the monitor; what escapes it is reported.
     template <typename Handler> void Handle(Handler&& handler);
-    void SetCaption(QLabel* label, const std::string& text);
+    void SetCaption(QLabel* label, const QString& text);
+    void AddAutostartAction();
 
     std::unique_ptr<Ui::TMainForm> Ui_;
     TComm Comm1;
@@ -104,12 +111,16 @@ private:
     TCallFanout CallSinks_;
     std::unique_ptr<TCallerMonitor> Monitor_;
     QMenu* ContextMenu_ = nullptr;
+    TAutostart Autostart_;
     TTerminationSignals* Termination_ = nullptr;
     std::function<void()> ShowAbout_;
+    QPointer<QMessageBox> Notice_;
     std::function<void()> Minimized_;
     std::function<void()> Restored_;
     bool WasMinimized_ = false;
     bool Placed_ = false;
+    // A signal or the session's end is ending the program.
+    bool Ending_ = false;
 };
 
 } // namespace telvane

@@ -1,5 +1,6 @@
 #include "ui/QtProgramLocation.h"
 
+#include "monitor/CallLogFolder.h"
 #include "ui/qtcore/ShiftJisCodec.h"
 
 #include <QCoreApplication>
@@ -7,12 +8,23 @@
 
 namespace telvane {
 
+TQtProgramLocation::TQtProgramLocation() {
+    const std::filesystem::path program = QCoreApplication::applicationDirPath().toStdString();
+    Folder_ = CallLogFolder(program);
+    UserData_ = Folder_ != program;
+}
+
 std::filesystem::path TQtProgramLocation::Folder() const {
-    return std::filesystem::path(QCoreApplication::applicationDirPath().toStdString());
+    if (UserData_) {
+        // A folder that cannot be made shows as the log's own failure.
+        std::error_code ignored;
+        std::filesystem::create_directories(Folder_, ignored);
+    }
+    return Folder_;
 }
 
 std::string TQtProgramLocation::FolderText() const {
-    return ToShiftJis(QDir::toNativeSeparators(QCoreApplication::applicationDirPath()) +
+    return ToShiftJis(QDir::toNativeSeparators(QString::fromStdString(Folder_.string())) +
                       QDir::separator());
 }
 

@@ -7,6 +7,7 @@
 
 #include <commctrl.h>
 
+#include <thread>
 #include <vector>
 
 namespace telvane::win32 {
@@ -479,6 +480,14 @@ void TMainForm::ShowMessage(const std::string& text) {
 
 void TMainForm::ShowError(const std::string& text) {
     ::MessageBoxW(Window_, WideFromShiftJis(text).c_str(), kTitle, MB_OK | MB_ICONERROR);
+}
+
+void TMainForm::ShowNotice(const std::string& text) {
+    // A box of its own on a thread of its own: the window thread goes on
+    // polling while the user has not read it.
+    std::thread([wide = WideFromShiftJis(text)] {
+        ::MessageBoxW(nullptr, wide.c_str(), kTitle, MB_OK | MB_ICONWARNING | MB_TOPMOST);
+    }).detach();
 }
 
 void TMainForm::MinimizeApplication() {

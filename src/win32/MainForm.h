@@ -87,6 +87,7 @@ public:
     void SetStatusCaption(const std::string& text) override;
     void ShowMessage(const std::string& text) override;
     void ShowError(const std::string& text) override;
+    void ShowNotice(const std::string& text) override;
     void MinimizeApplication() override;
     void RestoreApplication() override;
     void SetStandbyHandlers(std::function<void()> minimized,

@@ -71,7 +71,7 @@ TEST_F(Cycle, FirstAnsweredQueryOnEmptySnapshotReportsTheCallerAndLogsIt) {
     EXPECT_EQ(Rig.View.Number, "0123456789");
     EXPECT_EQ(Rig.View.Time, TimeAt(0));
     EXPECT_EQ(Rig.Monitor->PreviousSnapshot()[10], Rig.Adapter.Line(10));
-    EXPECT_EQ(Rig.Monitor->PreviousSnapshot()[0], "AtermIT65 Ver1.20 SIMULATED");
+    EXPECT_EQ(Rig.Monitor->PreviousSnapshot()[0], "AtermIT SIMULATED ADAPTER");
     EXPECT_EQ(Log(), "," + TimeAt(0) + ",0123456789\r\n");
     EXPECT_TRUE(Rig.Monitor->IsCheckPending());
     EXPECT_TRUE(Rig.Timer1.Enabled());
@@ -370,17 +370,18 @@ TEST_F(Cycle, UnwritableLogIsReportedAndPollingGoesOn) {
     Rig.Adapter.Ring("0111");
     Rig.Start();
     ASSERT_TRUE(Rig.RunUntilResult());
-    ASSERT_EQ(Rig.View.Errors.size(), 1u);
-    EXPECT_EQ(Rig.View.Errors[0].rfind(texts::kRingLogBefore + Folder.Path().string(), 0), 0u);
+    ASSERT_EQ(Rig.View.Notices.size(), 1u);
+    EXPECT_EQ(Rig.View.Notices[0].rfind(texts::kRingLogBefore + Folder.Path().string(), 0), 0u);
     EXPECT_EQ(Rig.View.Number, "0111");
     EXPECT_EQ(Rig.View.Time, TimeAt(0));
     EXPECT_TRUE(Rig.Timer1.Enabled());
 
-    // The next call finds the log writable again and writes its own line.
+    // The next call finds the log writable again: the waiting line goes first.
     std::filesystem::remove(Folder.Path() / "RingLog.txt");
     Rig.Adapter.Ring("0222");
     ASSERT_TRUE(Rig.RunUntilResult());
-    EXPECT_EQ(Log(), TimeAt(0) + "," + Rig.Monitor->GetRingTime() + ",0222\r\n");
+    EXPECT_EQ(Log(), "," + TimeAt(0) + ",0111\r\n" + TimeAt(0) + "," + Rig.Monitor->GetRingTime() +
+                         ",0222\r\n");
 }
 
 TEST_F(Cycle, UntickedLogWritesNothing) {

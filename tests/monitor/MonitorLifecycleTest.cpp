@@ -27,7 +27,7 @@ protected:
         key["DateTime"] = std::string("2026/02/28 20:00:00");
         key["LastDateTime"] = std::string("2026/02/28 23:59:00");
         key["LogRing"] = 1;
-        key["Magic0"] = std::string("AtermIT65 Ver1.20 SIMULATED");
+        key["Magic0"] = std::string("AtermIT SIMULATED ADAPTER");
         for (std::size_t slot = 1; slot < kSlotCount; ++slot) {
             key[MagicValueName(slot)] = Rig.Adapter.Line(slot);
         }
@@ -188,12 +188,15 @@ TEST_F(Lifecycle, StoredStandbyWithoutPortIsKeptUntilAPortIsChosen) {
     EXPECT_TRUE(Rig.View.Minimized);
 }
 
-TEST_F(Lifecycle, KeyThatCannotBeCreatedSavesNothingQuietly) {
-    Rig.Settings.RefuseOpen = true;
+TEST_F(Lifecycle, SaveThatFailsIsReported) {
     Rig.Start();
-    Rig.Monitor->FormClose();
-    EXPECT_TRUE(Rig.Settings.Keys.empty());
-    EXPECT_TRUE(Rig.View.Errors.empty());
+    for (bool* fault : {&Rig.Settings.RefuseOpen, &Rig.Settings.FailClose}) {
+        *fault = true;
+        Rig.Handle([this] { Rig.Monitor->FormClose(); });
+        *fault = false;
+    }
+    ASSERT_EQ(Rig.View.Errors.size(), 2u);
+    EXPECT_EQ(Rig.View.Errors[1].rfind(texts::kSettingsNotSaved, 0), 0u);
 }
 
 TEST_F(Lifecycle, StoredPortWithoutDigitIsReportedAndTheProgramGoesOn) {

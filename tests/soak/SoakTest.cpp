@@ -203,7 +203,7 @@ protected:
         bool caller = true;
         if (dice < 50) {
             const std::size_t cut = Random() % reply.Bytes.size();
-            const std::string identityLine = "AtermIT65 Ver1.20 SIMULATED\r";
+            const std::string identityLine = "AtermIT SIMULATED ADAPTER\r";
             const std::string callerLine = Device.Line(kCallingPartySlot) + "\r";
             identity = reply.Bytes.find(identityLine) + identityLine.size() <= cut;
             caller = reply.Bytes.find(callerLine) + callerLine.size() <= cut;

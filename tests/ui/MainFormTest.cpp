@@ -7,21 +7,27 @@
 #include "monitor/CallerMonitor.h"
 #include "monitor/Texts.h"
 #include "ui/MainForm.h"
+#include "ui/Translation.h"
 #include "ui/qtcore/ShiftJisCodec.h"
 #include "ui/widgets/AboutDialog.h"
 #include "ui/widgets/JapaneseFonts.h"
 
+#include "TranslationTableEn.h"
+
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QTranslator>
 
 #include <unistd.h>
 
@@ -134,7 +140,12 @@ TEST_F(MainWindow, LayoutComesFromTheDesignerFile) {
     for (const auto& c : controls) {
         auto* widget = Find<QWidget>(c.Name);
         ASSERT_NE(widget, nullptr);
-        EXPECT_EQ(widget->geometry(), c.Geometry) << c.Name;
+        // Labels size themselves to their text (see the last test).
+        if (qobject_cast<QLabel*>(widget) != nullptr) {
+            EXPECT_EQ(widget->pos(), c.Geometry.topLeft()) << c.Name;
+        } else {
+            EXPECT_EQ(widget->geometry(), c.Geometry) << c.Name;
+        }
         QString text;
         if (auto* label = qobject_cast<QLabel*>(widget)) {
             text = label->text();
@@ -300,6 +311,124 @@ TEST_F(MainWindow, QueriesGoOnWhileTheVersionDialogIsOpen) {
     EXPECT_FALSE(about.isVisible());
 }
 
+// Japanese by default; English where the desktop's language is another. The
+// core's texts are translated where they are shown, never where they are
+// stored, and every text fits its place in the fixed window in both.
+TEST_F(MainWindow, EnglishWhereTheDesktopIsNotJapaneseAndEveryTextFits) {
+    for (const char* name : {"ja_JP", "C", "en_US"}) {
+        const std::unique_ptr<QTranslator> translation = LoadTranslation(QLocale(name));
+        const bool english = translation != nullptr;
+        ASSERT_EQ(english, std::string(name) == "en_US");
+        if (english) {
+            QCoreApplication::installTranslator(translation.get());
+            // The Windows shell's table holds the same translations.
+            for (const auto& entry : english::kEntries) {
+                EXPECT_EQ(QCoreApplication::translate(entry.Context, entry.Source),
+                          QString::fromUtf8(entry.Translation));
+            }
+        }
+        Create();
+        const auto ja = [english](const char* japanese, const char* en) {
+            return english ? QString(en) : QString::fromUtf8(japanese);
+        };
+        EXPECT_EQ(Caption("Label2"), ja(u8"調査間隔", "Interval"));
+        EXPECT_EQ(Find<QPushButton>("WaitButton")->text(), ja(u8"待機", "Standby"));
+        EXPECT_EQ(Find<QPushButton>("AboutButton")->text(), "(^^)/");
+        EXPECT_EQ(Caption("NumberLabel"), ja(u8"ポート未指定", "No port set"));
+        EXPECT_EQ(Find<QCheckBox>("LogRingFlag")->toolTip(),
+                  ja(u8"着信を ", "Records calls in ") + QCoreApplication::applicationDirPath() +
+                      "/RingLog.txt" + ja(u8" に記録します", ""));
+        EXPECT_EQ(Form->ContextMenu()->actions().value(0)->text(),
+                  ja(u8"ログイン時に起動", "Start at login"));
+        // Stored values, parsed by the monitor: never translated.
+        EXPECT_EQ(Find<QComboBox>("IntervalSelector")->itemText(4), QString::fromUtf8(u8" 5分"));
+        Form->ShowError(std::string(texts::kPortTextBefore) + "CO" + texts::kPortTextAfter + ".");
+        EXPECT_EQ(Closer.Boxes.back().Text,
+                  ja(u8"ポート \"CO\" の4文字目が数字ではありません.",
+                     "Port \"CO\": the fourth character is not a digit."));
+
+        // Each label with every text it can show, up to what stands to its right.
+        using TSetter = void (TMainForm::*)(const std::string&);
+        const struct {
+            const char* Name;
+            TSetter Set; // none: the label's own text
+            std::vector<const char*> CoreTexts;
+            int Right;
+        } labels[] = {
+            {"StatusLabel",
+             &TMainForm::SetStatusCaption,
+             {texts::kStatusNumberChanged, texts::kStatusCannotDetect, texts::kStatusActivity,
+              texts::kStatusQuerying, texts::kStatusNoPort},
+             Form->width()},
+            {"NumberLabel",
+             &TMainForm::SetNumberCaption,
+             {texts::kNumberNoPort, texts::kNoNumberInformation},
+             Form->width()},
+            {"Label2", nullptr, {nullptr}, Find<QWidget>("IntervalSelector")->x()},
+            {"Label1", nullptr, {nullptr}, Find<QWidget>("PortSelector")->x()},
+        };
+        for (const auto& l : labels) {
+            auto* label = Find<QLabel>(l.Name);
+            for (const char* text : l.CoreTexts) {
+                if (l.Set != nullptr) {
+                    (Form.get()->*l.Set)(text);
+                }
+                EXPECT_LE(label->x() + label->fontMetrics().horizontalAdvance(label->text()),
+                          l.Right)
+                    << name << " " << l.Name << " " << label->text().toStdString();
+            }
+        }
+        auto* logRing = Find<QCheckBox>("LogRingFlag");
+        EXPECT_LE(logRing->sizeHint().width(), logRing->width()) << name;
+        for (const char* button : {"AboutButton", "ShowButton", "CheckButton", "WaitButton"}) {
+            auto* b = Find<QPushButton>(button);
+            EXPECT_LE(b->fontMetrics().horizontalAdvance(b->text()) + 12, b->width()) << button;
+        }
+        Form.reset();
+    }
+}
+
+// Start at login writes the session's autostart entry for this executable
+// and removes it again; a failure is reported and leaves the box as it was.
+TEST_F(MainWindow, StartAtLoginWritesAndRemovesTheAutostartEntry) {
+    const auto folder = ConfigHome->Path() / "autostart";
+    const auto entry = folder / "jp.maruvo.Telvane.desktop";
+    std::filesystem::remove_all(folder);
+    Create();
+    auto* action = Form->findChild<QAction*>("AutostartAction");
+    ASSERT_NE(action, nullptr);
+    EXPECT_FALSE(action->isChecked());
+    action->trigger();
+    EXPECT_NE(testing::ReadFile(entry).find(
+                  "\nExec=" + QCoreApplication::applicationFilePath().toStdString() + "\n"),
+              std::string::npos);
+    Form = std::make_unique<TMainForm>();
+    action = Form->findChild<QAction*>("AutostartAction");
+    EXPECT_TRUE(action->isChecked());
+    action->trigger();
+    EXPECT_FALSE(std::filesystem::exists(entry));
+
+    std::filesystem::remove_all(folder);
+    testing::WriteFile(folder, "a file where the folder belongs");
+    action->trigger();
+    ASSERT_EQ(Closer.Boxes.size(), 1u);
+    EXPECT_EQ(Closer.Boxes[0].Icon, QMessageBox::Critical);
+    EXPECT_FALSE(action->isChecked());
+    std::filesystem::remove(folder);
+
+    const struct {
+        const char* Path;
+        const char* Exec;
+    } paths[] = {
+        {"/usr/bin/telvane", "/usr/bin/telvane"},
+        {"/opt/my apps/tel$vane", R"("/opt/my apps/tel\\$vane")"},
+        {R"(/a/50%\b"c)", R"("/a/50%%\\\\b\\"c")"},
+    };
+    for (const auto& p : paths) {
+        EXPECT_EQ(DesktopExecValue(p.Path), p.Exec);
+    }
+}
+
 TEST_F(MainWindow, ClosingSavesAllSeventeenValues) {
     StoreSettings("Port=COM1\nLogRing=2\n");
     Adapter.Ring("0312345678");
@@ -312,6 +441,29 @@ TEST_F(MainWindow, ClosingSavesAllSeventeenValues) {
         EXPECT_NE(file.find(key), std::string::npos) << key << "\n" << file;
     }
     EXPECT_NE(file.find("RECEIVE CALLING PARTY   = 0312345678"), std::string::npos) << file;
+}
+
+// A save that fails at close is shown in a box (and on stderr, see the e2e
+// test of a signal); no label cuts its text, before and after a result.
+TEST_F(MainWindow, FailedSaveAtCloseIsShownAndLabelsShowTheirWholeText) {
+    std::filesystem::create_directories(ConfigFile()); // no file can be written there
+    Create();
+    const auto expectFits = [this] {
+        for (QLabel* label : Form->findChildren<QLabel*>()) {
+            const QSize text = label->fontMetrics().size(0, label->text());
+            EXPECT_TRUE(label->width() >= text.width() && label->height() >= text.height())
+                << label->objectName().toStdString();
+        }
+    };
+    EXPECT_EQ(Caption("TimeLabel"), "1998/01/01 00:00:00"); // no port: it stays
+    expectFits();
+    Form->SetTimeCaption("2026/12/31 23:59:59");
+    Form->SetStatusCaption(texts::kStatusNumberChanged);
+    expectFits();
+    Form->close();
+    ASSERT_EQ(Closer.Boxes.size(), 1u);
+    EXPECT_EQ(Closer.Boxes[0].Icon, QMessageBox::Critical);
+    EXPECT_TRUE(Closer.Boxes[0].Text.startsWith(Decoded(texts::kSettingsNotSaved)));
 }
 
 } // namespace

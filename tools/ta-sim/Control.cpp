@@ -187,8 +187,8 @@ void TControl::Execute(const std::string& raw) {
         Adapter_.SetCalled(text);
         Print_("called " + text);
     } else if (word == "identity") {
-        const std::string identity = argument == "aterm" ? "AtermIT-TA SIMULATOR Ver 2.10"
-                                     : argument == "ins" ? "INS-TA SIMULATOR Ver 1.30"
+        const std::string identity = argument == "aterm" ? "AtermIT SIMULATED ADAPTER"
+                                     : argument == "ins" ? "INS SIMULATED ADAPTER"
                                                          : argument;
         if (identity.empty()) {
             return bad();

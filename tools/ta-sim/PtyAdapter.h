@@ -70,7 +70,7 @@ public:
     std::string Caller() const;
     // The value after "=" of the called-party line.
     void SetCalled(const std::string& number);
-    // The first line of the listing, "AtermIT..." or "INS...".
+    // The first line of the listing, beginning "AtermIT" or "INS".
     void SetIdentity(const std::string& line);
 
     // What every reply does from now on; forgets queued modes.
@@ -130,7 +130,7 @@ private:
     std::filesystem::path Link_;
     mutable std::mutex Mutex_;
     mutable std::condition_variable Changed_;
-    std::string Identity_ = "AtermIT-TA SIMULATOR Ver 2.10";
+    std::string Identity_ = "AtermIT SIMULATED ADAPTER";
     std::string Caller_ = "BUFFER EMPTY";
     std::string Called_ = "0312345678";
     int Rings_ = 0;

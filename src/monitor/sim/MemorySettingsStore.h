@@ -37,6 +37,8 @@ public:
     // "open <path>", "exists <name>", "read <name>", "write <name>", "close".
     mutable std::vector<std::string> Calls;
     bool RefuseOpen = false;
+    bool FailClose = false;
+    bool CloseFailed() const override { return FailClose; }
 
 private:
     TKey* Open_ = nullptr;

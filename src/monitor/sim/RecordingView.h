@@ -28,6 +28,7 @@ public:
 
     void ShowMessage(const std::string& text) override;
     void ShowError(const std::string& text) override;
+    void ShowNotice(const std::string& text) override { Notices.push_back(text); }
 
     void MinimizeApplication() override;
     void RestoreApplication() override;
@@ -47,6 +48,7 @@ public:
     // What was shown, in order.
     std::vector<std::string> Messages;
     std::vector<std::string> Errors;
+    std::vector<std::string> Notices;
     std::vector<std::string> StatusHistory;
 
     // Called inside ShowMessage/ShowError, as if the box were open meanwhile.

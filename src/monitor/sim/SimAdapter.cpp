@@ -34,7 +34,7 @@ std::string TSimAdapter::Line(std::size_t slot) const {
 
 std::string TSimAdapter::Listing() const {
     std::string text = std::string(kQueryCommand) + "\n";
-    text += "AtermIT65 Ver1.20 SIMULATED\r\n";
+    text += "AtermIT SIMULATED ADAPTER\r\n";
     text += "\r\n";
     text += "INFORMATION 4\r\n";
     for (std::size_t slot = 1; slot < kSlotCount; ++slot) {

@@ -7,10 +7,32 @@
 
 namespace telvane {
 
-bool TQtSettingsStore::OpenKey(const std::string& path, bool create) {
-    CloseKey();
+namespace {
+
+// "\Software\Org\App\Group..." split at the backslashes; empty when the
+// path does not name a key of the store.
+QStringList KeyParts(const std::string& path) {
     const QStringList parts = QString::fromStdString(path).split('\\', Qt::SkipEmptyParts);
     if (parts.size() < 4 || parts[0].compare("Software", Qt::CaseInsensitive) != 0) {
+        return {};
+    }
+    return parts;
+}
+
+} // namespace
+
+QString TQtSettingsStore::StoreFile(const std::string& path) {
+    const QStringList parts = KeyParts(path);
+    if (parts.isEmpty()) {
+        return {};
+    }
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope, parts[1], parts[2]).fileName();
+}
+
+bool TQtSettingsStore::OpenKey(const std::string& path, bool create) {
+    CloseKey();
+    const QStringList parts = KeyParts(path);
+    if (parts.isEmpty()) {
         return false;
     }
     if (IniFile_.isEmpty()) {
@@ -19,6 +41,7 @@ bool TQtSettingsStore::OpenKey(const std::string& path, bool create) {
     } else {
         Settings_ = std::make_unique<QSettings>(IniFile_, QSettings::IniFormat);
     }
+    Location_ = Settings_->fileName();
     for (qsizetype i = 3; i < parts.size(); ++i) {
         if (!create && !Settings_->childGroups().contains(parts[i])) {
             Settings_.reset();
@@ -117,6 +140,10 @@ void TQtSettingsStore::WriteUtf8Text(const std::string& name, const std::string&
     if (Settings_) {
         Settings_->setValue(QString::fromStdString(name), QString::fromStdString(text));
     }
+}
+
+std::string TQtSettingsStore::Location() const {
+    return ToShiftJis(Location_);
 }
 
 void TQtSettingsStore::CloseKey() {

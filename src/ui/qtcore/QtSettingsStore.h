@@ -21,6 +21,10 @@ public:
     // name the section.
     explicit TQtSettingsStore(QString iniFile) : IniFile_(std::move(iniFile)) {}
 
+    // Where the current user's store keeps a key path's values: on Linux the
+    // INI file. Empty for a path that is no key of the store.
+    static QString StoreFile(const std::string& path);
+
     bool OpenKey(const std::string& path, bool create) override;
     bool ValueExists(const std::string& name) const override;
     std::optional<std::string> ReadText(const std::string& name) const override;
@@ -30,12 +34,15 @@ public:
     std::optional<std::string> ReadUtf8Text(const std::string& name) const override;
     void WriteUtf8Text(const std::string& name, const std::string& text) override;
     void CloseKey() override;
+    bool CloseFailed() const override { return LastStatus_ != QSettings::NoError; }
+    std::string Location() const override;
 
     // The status of the last CloseKey's write to the backing file.
     QSettings::Status LastStatus() const { return LastStatus_; }
 
 private:
     QString IniFile_;
+    QString Location_; // the file or registry key of the last OpenKey
     std::unique_ptr<QSettings> Settings_;
     QSettings::Status LastStatus_ = QSettings::NoError;
 };

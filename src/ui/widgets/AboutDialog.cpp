@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QMargins>
 #include <QScreen>
+#include <QTimer>
 #include <QWindow>
 
 #include <algorithm>
@@ -41,6 +42,10 @@ TMyAboutDialogBox::TMyAboutDialogBox(QWidget* parent)
         label->adjustSize();
     }
     FormCreate();
+    setFixedSize(size());
+    Settle_.setSingleShot(true);
+    Settle_.setInterval(100);
+    connect(&Settle_, &QTimer::timeout, this, &TMyAboutDialogBox::FillScreen);
 }
 
 TMyAboutDialogBox::~TMyAboutDialogBox() = default;
@@ -58,7 +63,47 @@ int TMyAboutDialogBox::ShowModalMaximized() {
     }
     // Modal already (set in the layout), so it is shown modal from the start.
     showMaximized();
+    Settle_.start();
     return exec();
+}
+
+// The frame fills the screen's available area, and the size is fixed, so
+// that the window system offers no resizing. A window system that does not
+// maximise a window of fixed size (most on X11 do not), or takes back the
+// maximised state once the size is fixed, still sees one that fills the
+// screen. Run once the window system has stopped moving the window: the
+// frame is known only when it has framed it.
+void TMyAboutDialogBox::FillScreen() {
+    const QScreen* target = screen();
+    if (!isVisible() || target == nullptr || windowHandle() == nullptr) {
+        return;
+    }
+    const QRect area = target->availableGeometry();
+    const QMargins frame = windowHandle()->frameMargins();
+    const QSize client = area.size().shrunkBy(frame);
+    if (size() != client || minimumSize() != client || maximumSize() != client) {
+        setFixedSize(client);
+    }
+    if (pos() != area.topLeft()) {
+        move(area.topLeft());
+    }
+}
+
+void TMyAboutDialogBox::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    Settle_.start();
+}
+
+void TMyAboutDialogBox::moveEvent(QMoveEvent* event) {
+    QDialog::moveEvent(event);
+    Settle_.start();
+}
+
+void TMyAboutDialogBox::changeEvent(QEvent* event) {
+    QDialog::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange) {
+        Settle_.start();
+    }
 }
 
 // The normal-state rectangle's outer left edge at (screen width - outer

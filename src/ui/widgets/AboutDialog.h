@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QTimer>
 
 #include <memory>
 
@@ -31,14 +32,20 @@ public:
 protected:
     // The dialog has no cancel button, so Escape does not close it.
     void keyPressEvent(QKeyEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     // Puts the program icon into the image, once, at creation.
     void FormCreate();
     void CentreOnScreen();
+    void FillScreen();
 
     std::unique_ptr<Ui::TMyAboutDialogBox> Ui_;
     bool Placed_ = false;
+    // Restarted by every move, resize and state change of the window.
+    QTimer Settle_;
 };
 
 } // namespace telvane

@@ -1,0 +1,277 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en" sourcelanguage="ja">
+<context>
+    <name>MonitorTexts</name>
+    <message>
+        <source>番号変化</source>
+        <translation>New call</translation>
+    </message>
+    <message>
+        <source>検出不可</source>
+        <translation>No answer</translation>
+    </message>
+    <message>
+        <source>動作検出</source>
+        <translation>Activity</translation>
+    </message>
+    <message>
+        <source>調査中</source>
+        <translation>Checking</translation>
+    </message>
+    <message>
+        <source>ポート未指定</source>
+        <translation>No port set</translation>
+    </message>
+    <message>
+        <source>未指定</source>
+        <translation>No port</translation>
+    </message>
+    <message>
+        <source>番号情報なし</source>
+        <translation>No number</translation>
+    </message>
+    <message>
+        <source>ポート &quot;%1&quot; の4文字目が数字ではありません</source>
+        <translation>Port &quot;%1&quot;: the fourth character is not a digit</translation>
+    </message>
+    <message>
+        <source>調査間隔 &quot;%1&quot; の数値が正しくありません</source>
+        <translation>Interval &quot;%1&quot;: the number is not valid</translation>
+    </message>
+    <message>
+        <source>調査間隔 &quot;%1&quot; に負の値は指定できません</source>
+        <translation>Interval &quot;%1&quot;: a negative value cannot be used</translation>
+    </message>
+    <message>
+        <source>着信履歴を %1 に書き込めません</source>
+        <translation>Cannot write the call log %1</translation>
+    </message>
+    <message>
+        <source>着信を %1 に記録します</source>
+        <translation>Records calls in %1</translation>
+    </message>
+</context>
+<context>
+    <name>TMainForm</name>
+    <message>
+        <source>着信履歴をﾌｧｲﾙ</source>
+        <translation>Log to file</translation>
+    </message>
+    <message>
+        <source>調査間隔</source>
+        <translation>Interval</translation>
+    </message>
+    <message>
+        <source>電話番号の調査間隔を指定します</source>
+        <translation>How often the adapter is asked for the caller&apos;s number</translation>
+    </message>
+    <message>
+        <source>ポート</source>
+        <translation>Port</translation>
+    </message>
+    <message>
+        <source>ターミナルアダプタのデジタルポートを指定します</source>
+        <translation>The serial port of the terminal adapter</translation>
+    </message>
+    <message>
+        <source>バージョン情報を表示します (^^)/</source>
+        <translation>Shows the version information (^^)/</translation>
+    </message>
+    <message>
+        <source>全部</source>
+        <translation>All</translation>
+    </message>
+    <message>
+        <source>状態を全て表示します</source>
+        <translation>Shows the whole state</translation>
+    </message>
+    <message>
+        <source>即刻</source>
+        <translation>Now</translation>
+    </message>
+    <message>
+        <source>いますぐ調べます</source>
+        <translation>Checks right now</translation>
+    </message>
+    <message>
+        <source>待機</source>
+        <translation>Standby</translation>
+    </message>
+    <message>
+        <source>待機中に Windows を終了すると次回起動後待機状態になります</source>
+        <translation>If the session ends during standby, Telvane starts in standby next time</translation>
+    </message>
+</context>
+<context>
+    <name>TMyAboutDialogBox</name>
+    <message>
+        <source>ﾊﾞｰｼﾞｮﾝ情報</source>
+        <translation>Version Information</translation>
+    </message>
+</context>
+<context>
+    <name>telvane::TCallersFeature</name>
+    <message>
+        <source>名前を付ける...</source>
+        <translation>Name the caller...</translation>
+    </message>
+    <message>
+        <source>着信履歴...</source>
+        <translation>Call history...</translation>
+    </message>
+    <message>
+        <source>電話帳を開く</source>
+        <translation>Open contacts</translation>
+    </message>
+    <message>
+        <source>電話帳を選ぶ...</source>
+        <translation>Choose contacts...</translation>
+    </message>
+    <message>
+        <source>番号表示の設定...</source>
+        <translation>Caller display settings...</translation>
+    </message>
+    <message>
+        <source>名前を付ける</source>
+        <translation>Name the caller</translation>
+    </message>
+    <message>
+        <source>%1 の名前 (空にすると Telvane の電話帳から消します):</source>
+        <translation>Name for %1 (leave empty to remove it from Telvane's contacts):</translation>
+    </message>
+    <message>
+        <source>名前を保存できません: %1</source>
+        <translation>Cannot save the name: %1</translation>
+    </message>
+    <message>
+        <source>電話帳を選ぶ</source>
+        <translation>Choose contacts</translation>
+    </message>
+    <message>
+        <source>連絡先 (*.vcf *.vcard *.csv);;すべてのファイル (*)</source>
+        <translation>Contacts (*.vcf *.vcard *.csv);;All files (*)</translation>
+    </message>
+    <message>
+        <source>設定を保存できません</source>
+        <translation>Cannot save the settings</translation>
+    </message>
+</context>
+<context>
+    <name>telvane::TCallersSettingsDialog</name>
+    <message>
+        <source>番号表示の設定</source>
+        <translation>Caller display settings</translation>
+    </message>
+    <message>
+        <source>国番号のない番号を読む国 (例: JP)</source>
+        <translation>Country for numbers without a country code (e.g. JP)</translation>
+    </message>
+    <message>
+        <source>空のときは Telvane の電話帳 %1</source>
+        <translation>When empty, Telvane's own contacts %1</translation>
+    </message>
+    <message>
+        <source>参照...</source>
+        <translation>Browse...</translation>
+    </message>
+    <message>
+        <source>電話帳を選ぶ</source>
+        <translation>Choose contacts</translation>
+    </message>
+    <message>
+        <source>連絡先 (*.vcf *.vcard *.csv);;すべてのファイル (*)</source>
+        <translation>Contacts (*.vcf *.vcard *.csv);;All files (*)</translation>
+    </message>
+    <message>
+        <source>地域</source>
+        <translation>Region</translation>
+    </message>
+    <message>
+        <source>電話帳</source>
+        <translation>Contacts</translation>
+    </message>
+    <message>
+        <source>地域は 2 文字の国コードで指定します (例: JP)</source>
+        <translation>The region is a two-letter country code (e.g. JP)</translation>
+    </message>
+</context>
+<context>
+    <name>telvane::THistoryModel</name>
+    <message>
+        <source>着信時刻</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>番号</source>
+        <translation>Number</translation>
+    </message>
+    <message>
+        <source>名前・地域</source>
+        <translation>Name or area</translation>
+    </message>
+    <message>
+        <source>回数</source>
+        <translation>Calls</translation>
+    </message>
+</context>
+<context>
+    <name>telvane::THistoryWindow</name>
+    <message>
+        <source>着信履歴 - Telvane</source>
+        <translation>Call history - Telvane</translation>
+    </message>
+    <message>
+        <source>検索 (時刻、番号、名前、地域)</source>
+        <translation>Search (time, number, name, area)</translation>
+    </message>
+    <message>
+        <source>名前を付ける...</source>
+        <translation>Name the caller...</translation>
+    </message>
+    <message>
+        <source>番号をコピー</source>
+        <translation>Copy number</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n 件の着信</source>
+        <translation>
+            <numerusform>%n call</numerusform>
+            <numerusform>%n calls</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>、読めない行 %n</source>
+        <translation>
+            <numerusform>, %n unreadable line</numerusform>
+            <numerusform>, %n unreadable lines</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>電話帳: %1</source>
+        <translation>Contacts: %1</translation>
+    </message>
+</context>
+<context>
+    <name>telvane::TMainForm</name>
+    <message>
+        <source>ログイン時に起動</source>
+        <translation>Start at login</translation>
+    </message>
+    <message>
+        <source>ログイン時の起動を設定できません</source>
+        <translation>Cannot change starting at login</translation>
+    </message>
+</context>
+<context>
+    <name>telvane::TWhoCalled</name>
+    <message>
+        <source>%1: ファイルがありません</source>
+        <translation>%1: no such file</translation>
+    </message>
+    <message>
+        <source>フォルダ %1 を作れません</source>
+        <translation>Cannot create the folder %1</translation>
+    </message>
+</context>
+</TS>
