@@ -4,28 +4,28 @@
 #include "monitor/Settings.h"
 #include "monitor/Texts.h"
 #include "monitor/WideText.h"
+#include "session/Autostart.h"
 #include "win32/Fonts.h"
 #include "win32/MainForm.h"
 #include "win32/Resource.h"
-#include "win32/RunAtLogin.h"
 #include "win32/UiText.h"
 
 #include <commdlg.h>
 #include <shellapi.h>
 
+#include <algorithm>
+
 namespace telvane::win32 {
 namespace {
 
-constexpr char kContext[] = "telvane::win32::TCallerFeatures";
 // The free row left of the log check box, below the time.
 constexpr int kGlanceLeft = 16, kGlanceTop = 58, kGlanceWidth = 162, kGlanceHeight = 14;
 // A balloon's own icon goes at the latest after this, should the shell not
 // say that the balloon went.
 constexpr UINT kBalloonMilliseconds = 30000;
 
-std::wstring Text(const char* source) {
-    return UiText(kContext, source);
-}
+// Texts the Qt shell shows too are taken from its contexts, so that each
+// has one translation; the rest are under telvane::win32::TCallerFeatures.
 
 // Naming a caller: the dialog's prompt and text in, the name out.
 struct TNameRequest {
@@ -39,10 +39,15 @@ INT_PTR CALLBACK NameDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
     case WM_INITDIALOG:
         request = reinterpret_cast<TNameRequest*>(lParam);
         ::SetWindowLongPtrW(dialog, DWLP_USER, lParam);
-        ::SetWindowTextW(dialog, Text("名前を付ける").c_str());
+        ::SetWindowTextW(
+            dialog,
+            UiText(TELVANE_TRANSLATE_NOOP("telvane::TCallersFeature", "名前を付ける")).c_str());
         ::SetDlgItemTextW(dialog, IDC_NAMEPROMPT, request->Prompt.c_str());
         ::SetDlgItemTextW(dialog, IDC_NAMEEDIT, request->Name.c_str());
-        ::SetDlgItemTextW(dialog, IDCANCEL, Text("キャンセル").c_str());
+        ::SetDlgItemTextW(
+            dialog, IDCANCEL,
+            UiText(TELVANE_TRANSLATE_NOOP("telvane::win32::TCallerFeatures", "キャンセル"))
+                .c_str());
         ::SendDlgItemMessageW(dialog, IDC_NAMEEDIT, EM_SETSEL, 0, -1);
         return TRUE;
     case WM_COMMAND:
@@ -142,10 +147,13 @@ void TCallerFeatures::UpdateTip() {
                (who.empty() ? L"" : L" " + WideFromUtf8(who));
     }
     if (!monitor.GetLastPollTime().empty()) {
-        tip += L"\n" + Text("最終応答") + L" " + WideFromShiftJis(monitor.GetLastPollTime());
+        tip += L"\n" +
+               UiText(TELVANE_TRANSLATE_NOOP("telvane::win32::TCallerFeatures", "最終応答")) +
+               L" " + WideFromShiftJis(monitor.GetLastPollTime());
     }
     if (!Reachable_) {
-        tip += L"\n" + Text("アダプタが応答しません");
+        tip += L"\n" + UiText(TELVANE_TRANSLATE_NOOP("telvane::win32::TCallerFeatures",
+                                                     "アダプタが応答しません"));
     }
     Icon_.SetTip(tip);
 }
@@ -176,19 +184,30 @@ void TCallerFeatures::AdapterHealth(bool up) {
 HMENU TCallerFeatures::BuildContextMenu() const {
     const HMENU menu = ::CreatePopupMenu();
     const bool named = !Who_->CallerKey(Form_.Monitor().GetCallerNumber()).empty();
-    ::AppendMenuW(menu, MF_STRING | (named ? 0 : MF_GRAYED), IDM_NAMECALLER,
-                  Text("名前を付ける...").c_str());
-    ::AppendMenuW(menu, MF_STRING, IDM_HISTORY, Text("着信履歴...").c_str());
+    ::AppendMenuW(
+        menu, MF_STRING | (named ? 0 : MF_GRAYED), IDM_NAMECALLER,
+        UiText(TELVANE_TRANSLATE_NOOP("telvane::TCallersFeature", "名前を付ける...")).c_str());
+    ::AppendMenuW(
+        menu, MF_STRING, IDM_HISTORY,
+        UiText(TELVANE_TRANSLATE_NOOP("telvane::TCallersFeature", "着信履歴...")).c_str());
     ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-    ::AppendMenuW(menu, MF_STRING, IDM_OPENPHONEBOOK, Text("電話帳を開く").c_str());
-    ::AppendMenuW(menu, MF_STRING, IDM_CHOOSEPHONEBOOK, Text("電話帳を選ぶ...").c_str());
+    ::AppendMenuW(
+        menu, MF_STRING, IDM_OPENPHONEBOOK,
+        UiText(TELVANE_TRANSLATE_NOOP("telvane::TCallersFeature", "電話帳を開く")).c_str());
+    ::AppendMenuW(
+        menu, MF_STRING, IDM_CHOOSEPHONEBOOK,
+        UiText(TELVANE_TRANSLATE_NOOP("telvane::TCallersFeature", "電話帳を選ぶ...")).c_str());
     ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-    ::AppendMenuW(menu, MF_STRING | (Settings_.Notify ? MF_CHECKED : 0), IDM_NOTIFY,
-                  Text("着信を通知").c_str());
-    ::AppendMenuW(menu, MF_STRING | (Settings_.Tray ? MF_CHECKED : 0), IDM_TRAY,
-                  Text("通知領域にアイコン").c_str());
-    ::AppendMenuW(menu, MF_STRING | (RunAtLogin() ? MF_CHECKED : 0), IDM_AUTOSTART,
-                  UiText("telvane::TMainForm", "ログイン時に起動").c_str());
+    ::AppendMenuW(
+        menu, MF_STRING | (Settings_.Notify ? MF_CHECKED : 0), IDM_NOTIFY,
+        UiText(TELVANE_TRANSLATE_NOOP("telvane::win32::TCallerFeatures", "着信を通知")).c_str());
+    ::AppendMenuW(
+        menu, MF_STRING | (Settings_.Tray ? MF_CHECKED : 0), IDM_TRAY,
+        UiText(TELVANE_TRANSLATE_NOOP("telvane::win32::TCallerFeatures", "通知領域にアイコン"))
+            .c_str());
+    ::AppendMenuW(menu, MF_STRING | (TAutostart(Program_).Enabled() ? MF_CHECKED : 0),
+                  IDM_AUTOSTART,
+                  UiText(TELVANE_TRANSLATE_NOOP("telvane::TMainForm", "ログイン時に起動")).c_str());
     return menu;
 }
 
@@ -239,10 +258,12 @@ void TCallerFeatures::Command(int id) {
         break;
     case IDM_AUTOSTART:
         try {
-            SetRunAtLogin(!RunAtLogin(), Program_);
+            TAutostart autostart(Program_);
+            autostart.SetEnabled(!autostart.Enabled());
         } catch (const std::exception& error) {
             ::MessageBoxW(Form_.Handle(),
-                          (UiText("telvane::TMainForm", "ログイン時の起動を設定できません") +
+                          (UiText(TELVANE_TRANSLATE_NOOP("telvane::TMainForm",
+                                                         "ログイン時の起動を設定できません")) +
                            L"\n" + WideFromUtf8(error.what()))
                               .c_str(),
                           TMainForm::kTitle, MB_OK | MB_ICONERROR);
@@ -283,14 +304,22 @@ void TCallerFeatures::OpenPhonebook() {
 
 void TCallerFeatures::ChoosePhonebook() {
     wchar_t file[MAX_PATH * 4] = {};
-    // Pairs of a description and patterns, each ended by a null; a second
-    // null ends the list.
+    // The Qt shell's filter text ("description (patterns);;..."), as pairs of
+    // a description and patterns, each ended by a null; a second null ends
+    // the list.
+    const std::wstring qtFilter =
+        UiText(TELVANE_TRANSLATE_NOOP("telvane::TCallersFeature",
+                                      "連絡先 (*.vcf *.vcard *.csv);;すべてのファイル (*)")) +
+        L";;";
     std::wstring filter;
-    for (const std::wstring& part :
-         {Text("連絡先 (*.vcf;*.vcard;*.csv)"), std::wstring(L"*.vcf;*.vcard;*.csv"),
-          Text("すべてのファイル (*.*)"), std::wstring(L"*.*")}) {
-        filter += part;
-        filter.push_back(L'\0');
+    for (std::size_t from = 0, to; (to = qtFilter.find(L";;", from)) != std::wstring::npos;
+         from = to + 2) {
+        const std::wstring entry = qtFilter.substr(from, to - from);
+        const std::size_t open = entry.rfind(L'(');
+        std::wstring patterns =
+            open == std::wstring::npos ? L"*" : entry.substr(open + 1, entry.size() - open - 2);
+        std::replace(patterns.begin(), patterns.end(), L' ', L';');
+        filter += entry + L'\0' + patterns + L'\0';
     }
     OPENFILENAMEW dialog{};
     dialog.lStructSize = sizeof dialog;
@@ -319,8 +348,10 @@ void TCallerFeatures::NameCaller(HWND owner, const std::string& callerText) {
         return;
     }
     TNameRequest request;
-    request.Prompt = WideFromUtf8(view.Info.Display) + L" " +
-                     Text("の名前 (空にすると Telvane の電話帳から消します):");
+    request.Prompt =
+        UiText(TELVANE_TRANSLATE_NOOP("telvane::TCallersFeature",
+                                      "%1 の名前 (空にすると Telvane の電話帳から消します):"),
+               WideFromUtf8(view.Info.Display));
     request.Name = WideFromUtf8(view.Name);
     if (::DialogBoxParamW(Form_.Instance(), MAKEINTRESOURCEW(IDD_NAME), owner, &NameDialogProc,
                           reinterpret_cast<LPARAM>(&request)) != IDOK) {
@@ -329,8 +360,12 @@ void TCallerFeatures::NameCaller(HWND owner, const std::string& callerText) {
     try {
         Who_->AddName(Utf8FromWide(Trimmed(request.Name)), callerText);
     } catch (const std::exception& error) {
-        ::MessageBoxW(owner, (Text("名前を保存できません: ") + WideFromUtf8(error.what())).c_str(),
-                      TMainForm::kTitle, MB_OK | MB_ICONWARNING);
+        ::MessageBoxW(
+            owner,
+            UiText(TELVANE_TRANSLATE_NOOP("telvane::TCallersFeature", "名前を保存できません: %1"),
+                   WideFromUtf8(error.what()))
+                .c_str(),
+            TMainForm::kTitle, MB_OK | MB_ICONWARNING);
     }
     Update();
 }
@@ -356,11 +391,18 @@ std::optional<LRESULT> TCallerFeatures::HandleMessage(UINT message, WPARAM wPara
         case WM_RBUTTONUP:
         case WM_CONTEXTMENU: {
             const HMENU menu = ::CreatePopupMenu();
-            ::AppendMenuW(menu, MF_STRING, IDM_SHOW, Text("表示").c_str());
-            ::AppendMenuW(menu, MF_STRING, IDM_CHECK, UiText("TMainForm", "即刻").c_str());
-            ::AppendMenuW(menu, MF_STRING, IDM_HISTORY, Text("着信履歴...").c_str());
+            ::AppendMenuW(
+                menu, MF_STRING, IDM_SHOW,
+                UiText(TELVANE_TRANSLATE_NOOP("telvane::win32::TCallerFeatures", "表示")).c_str());
+            ::AppendMenuW(menu, MF_STRING, IDM_CHECK,
+                          UiText(TELVANE_TRANSLATE_NOOP("TMainForm", "即刻")).c_str());
+            ::AppendMenuW(
+                menu, MF_STRING, IDM_HISTORY,
+                UiText(TELVANE_TRANSLATE_NOOP("telvane::TCallersFeature", "着信履歴...")).c_str());
             ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-            ::AppendMenuW(menu, MF_STRING, IDM_QUIT, Text("終了").c_str());
+            ::AppendMenuW(
+                menu, MF_STRING, IDM_QUIT,
+                UiText(TELVANE_TRANSLATE_NOOP("telvane::win32::TCallerFeatures", "終了")).c_str());
             POINT at{};
             ::GetCursorPos(&at);
             ShowMenu(menu, at);

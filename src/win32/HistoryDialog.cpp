@@ -9,10 +9,6 @@
 #include <cstring>
 
 namespace telvane::win32 {
-namespace {
-constexpr char kContext[] = "telvane::win32::THistoryDialog";
-} // namespace
-
 THistoryDialog::THistoryDialog(HINSTANCE instance, HWND owner, const TWhoCalled& who,
                                std::filesystem::path log,
                                std::function<void(HWND, const std::string&)> nameCaller)
@@ -60,25 +56,33 @@ bool THistoryDialog::PreTranslate(MSG& message) {
 }
 
 void THistoryDialog::Init() {
-    ::SetWindowTextW(Dialog_, UiText(kContext, "着信履歴").c_str());
-    ::SetDlgItemTextW(Dialog_, IDC_HISTORYNAME, UiText(kContext, "名前を付ける...").c_str());
-    ::SetDlgItemTextW(Dialog_, IDC_HISTORYCOPY, UiText(kContext, "番号をコピー").c_str());
-    ::SetDlgItemTextW(Dialog_, IDCANCEL, UiText(kContext, "閉じる").c_str());
+    ::SetWindowTextW(
+        Dialog_,
+        UiText(TELVANE_TRANSLATE_NOOP("telvane::THistoryWindow", "着信履歴 - Telvane")).c_str());
+    ::SetDlgItemTextW(
+        Dialog_, IDC_HISTORYNAME,
+        UiText(TELVANE_TRANSLATE_NOOP("telvane::THistoryWindow", "名前を付ける...")).c_str());
+    ::SetDlgItemTextW(
+        Dialog_, IDC_HISTORYCOPY,
+        UiText(TELVANE_TRANSLATE_NOOP("telvane::THistoryWindow", "番号をコピー")).c_str());
+    ::SetDlgItemTextW(
+        Dialog_, IDCANCEL,
+        UiText(TELVANE_TRANSLATE_NOOP("telvane::win32::THistoryDialog", "閉じる")).c_str());
     const HWND list = ::GetDlgItem(Dialog_, IDC_HISTORYLIST);
     ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
     const struct {
-        const char* Title;
+        std::wstring Title;
         int Width;
         int Format;
     } columns[] = {
-        {"時刻", 150, LVCFMT_LEFT},
-        {"番号", 110, LVCFMT_LEFT},
-        {"名前・地域", 140, LVCFMT_LEFT},
-        {"回数", 50, LVCFMT_RIGHT},
+        {UiText(TELVANE_TRANSLATE_NOOP("telvane::THistoryModel", "着信時刻")), 150, LVCFMT_LEFT},
+        {UiText(TELVANE_TRANSLATE_NOOP("telvane::THistoryModel", "番号")), 110, LVCFMT_LEFT},
+        {UiText(TELVANE_TRANSLATE_NOOP("telvane::THistoryModel", "名前・地域")), 140, LVCFMT_LEFT},
+        {UiText(TELVANE_TRANSLATE_NOOP("telvane::THistoryModel", "回数")), 50, LVCFMT_RIGHT},
     };
     int index = 0;
     for (const auto& column : columns) {
-        std::wstring title = UiText(kContext, column.Title);
+        std::wstring title = column.Title;
         LVCOLUMNW data{};
         data.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT;
         data.fmt = column.Format;

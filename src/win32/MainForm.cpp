@@ -4,6 +4,7 @@
 #include "monitor/WideText.h"
 #include "win32/Fonts.h"
 #include "win32/Resource.h"
+#include "win32/UiText.h"
 
 #include <commctrl.h>
 
@@ -136,8 +137,11 @@ void TMainForm::CreateControls() {
             style |= BS_DEFPUSHBUTTON | WS_TABSTOP;
             break;
         }
+        // The shown texts in the user's language; the selectors' texts are
+        // stored values and have no translation.
+        const std::wstring text = UiText("TMainForm", Utf8FromWide(layout.Text).c_str());
         const HWND control = ::CreateWindowExW(
-            0, windowClass, layout.Text, style, Scaled(layout.Left), Scaled(layout.Top),
+            0, windowClass, text.c_str(), style, Scaled(layout.Left), Scaled(layout.Top),
             Scaled(layout.Width), Scaled(layout.Height), Window_,
             reinterpret_cast<HMENU>(static_cast<INT_PTR>(layout.Id)), Instance_, nullptr);
         const HFONT font = layout.Font == TFontKind::fkNumber ? NumberFont_
@@ -166,7 +170,7 @@ void TMainForm::CreateControls() {
                            SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
         }
         if (layout.Hint) {
-            SetHint(control, layout.Hint);
+            SetHint(control, UiText("TMainForm", Utf8FromWide(layout.Hint).c_str()));
         }
         if (layout.Kind == TControlKind::ckLabel) {
             SizeLabelToText(control);
@@ -419,7 +423,7 @@ void TMainForm::SetTextOf(int id, const std::string& text) {
 
 void TMainForm::SetCaption(int id, const std::string& text) {
     const HWND label = Control(id);
-    ::SetWindowTextW(label, WideFromShiftJis(text).c_str());
+    ::SetWindowTextW(label, ShownText(text).c_str());
     // Labels size themselves to their text, growing to the right.
     SizeLabelToText(label);
 }
@@ -449,7 +453,7 @@ void TMainForm::SetLogRingChecked(bool checked) {
 }
 
 void TMainForm::SetLogRingHint(const std::string& hint) {
-    SetHint(Control(IDC_LOGRINGFLAG), WideFromShiftJis(hint));
+    SetHint(Control(IDC_LOGRINGFLAG), ShownText(hint));
 }
 
 void TMainForm::SetNumberCaption(const std::string& text) {
@@ -475,17 +479,17 @@ void TMainForm::SetStatusCaption(const std::string& text) {
 }
 
 void TMainForm::ShowMessage(const std::string& text) {
-    ::MessageBoxW(Window_, WideFromShiftJis(text).c_str(), kTitle, MB_OK);
+    ::MessageBoxW(Window_, ShownText(text).c_str(), kTitle, MB_OK);
 }
 
 void TMainForm::ShowError(const std::string& text) {
-    ::MessageBoxW(Window_, WideFromShiftJis(text).c_str(), kTitle, MB_OK | MB_ICONERROR);
+    ::MessageBoxW(Window_, ShownText(text).c_str(), kTitle, MB_OK | MB_ICONERROR);
 }
 
 void TMainForm::ShowNotice(const std::string& text) {
     // A box of its own on a thread of its own: the window thread goes on
     // polling while the user has not read it.
-    std::thread([wide = WideFromShiftJis(text)] {
+    std::thread([wide = ShownText(text)] {
         ::MessageBoxW(nullptr, wide.c_str(), kTitle, MB_OK | MB_ICONWARNING | MB_TOPMOST);
     }).detach();
 }

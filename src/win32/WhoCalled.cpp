@@ -1,6 +1,8 @@
 #include "win32/WhoCalled.h"
 
 #include "callers/TextDecoding.h"
+#include "monitor/WideText.h"
+#include "win32/UiText.h"
 
 #include <system_error>
 #include <utility>
@@ -82,7 +84,9 @@ void TWhoCalled::Load(TBook& book, bool force) {
         // user chose should be there.
         book.Book = TPhonebook();
         if (!book.Own) {
-            problem = book.Path.u8string() + ": ファイルがありません";
+            problem = Utf8FromWide(
+                UiText(TELVANE_TRANSLATE_NOOP("telvane::TWhoCalled", "%1: ファイルがありません"),
+                       book.Path.wstring()));
         }
     } else if (const auto failed = book.Book.Load(book.Path, *Numbers_)) {
         // The last good book stays in use.

@@ -5,6 +5,7 @@
 #include "win32/HistoryList.h"
 #include "win32/MainForm.h"
 #include "win32/Resource.h"
+#include "win32/UiText.h"
 
 #include <gtest/gtest.h>
 
@@ -156,6 +157,7 @@ TEST(CallerFeaturesTest, GlanceShowsANameOnlyWithAPhonebookAndTheMenuSetsTheRunV
         store.CloseKey();
     }
     {
+        SetEnglishInterface(false);
         TMainForm form(::GetModuleHandleW(nullptr));
         ASSERT_TRUE(form.Create());
         const fs::path own = folder.Path() / "phonebook.vcf";
@@ -190,6 +192,58 @@ TEST(CallerFeaturesTest, GlanceShowsANameOnlyWithAPhonebookAndTheMenuSetsTheRunV
         EXPECT_EQ(RunValue(), L"<none>");
     }
     ::RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsKey);
+}
+
+// The width of a control's text in its font.
+int TextWidth(HWND control) {
+    const std::wstring text = TextOf(control);
+    const HDC dc = ::GetDC(control);
+    const HGDIOBJ old =
+        ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageW(control, WM_GETFONT, 0, 0)));
+    SIZE size{};
+    ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    ::SelectObject(dc, old);
+    ::ReleaseDC(control, dc);
+    return size.cx;
+}
+
+TEST(CallerFeaturesTest, EnglishTextsComeFromTheTranslationsAndFitTheWindow) {
+    const struct {
+        bool English;
+        int Id;
+        const wchar_t* Text;
+    } cases[] = {
+        {false, IDC_LABEL2, L"調査間隔"},   {false, IDC_LOGRINGFLAG, L"着信履歴をﾌｧｲﾙ"},
+        {true, IDC_LABEL2, L"Interval"},    {true, IDC_LOGRINGFLAG, L"Log to file"},
+        {true, IDC_WAITBUTTON, L"Standby"}, {true, IDC_INTERVALSELECTOR, L" 5分"},
+    };
+    for (const bool english : {false, true}) {
+        SetEnglishInterface(english);
+        TMainForm form(::GetModuleHandleW(nullptr));
+        ASSERT_TRUE(form.Create());
+        for (const auto& c : cases) {
+            if (c.English == english) {
+                EXPECT_EQ(TextOf(::GetDlgItem(form.Handle(), c.Id)), c.Text);
+            }
+        }
+        RECT client{};
+        ::GetClientRect(form.Handle(), &client);
+        for (const TControlLayout& layout : kMainControls) {
+            const HWND control = ::GetDlgItem(form.Handle(), layout.Id);
+            RECT box{};
+            ::GetWindowRect(control, &box);
+            ::MapWindowPoints(nullptr, form.Handle(), reinterpret_cast<POINT*>(&box), 2);
+            // Labels grow with their text, within the window; buttons and the
+            // check box keep their size, so the text must fit inside (a check
+            // box's box takes about 16 pixels).
+            if (layout.Kind != TControlKind::ckLabel) {
+                const int room = (box.right - box.left) - (layout.Id == IDC_LOGRINGFLAG ? 16 : 4);
+                EXPECT_LE(TextWidth(control), room) << english << " " << layout.Id;
+            }
+            EXPECT_LE(box.right, client.right) << english << " " << layout.Id;
+        }
+    }
+    SetEnglishInterface(false);
 }
 
 } // namespace
