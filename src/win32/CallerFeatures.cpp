@@ -70,6 +70,12 @@ INT_PTR CALLBACK NameDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
     }
 }
 
+TAddedSettings LoadedSettings(ISettingsStore& store) {
+    TAddedSettings settings;
+    LoadAddedSettings(store, settings);
+    return settings;
+}
+
 std::wstring Trimmed(const std::wstring& text) {
     const auto first = text.find_first_not_of(L" \t\u3000");
     if (first == std::wstring::npos) {
@@ -83,15 +89,11 @@ std::wstring Trimmed(const std::wstring& text) {
 
 TCallerFeatures::TCallerFeatures(TMainForm& form, std::filesystem::path ownPhonebook,
                                  std::filesystem::path program)
-    : Form_(form), Program_(std::move(program)),
-      History_(form.Instance(), form.Handle(),
-               *(Who_ =
-                     [&] {
-                         LoadAddedSettings(form.SettingsStore(), Settings_);
-                         return std::make_unique<TWhoCalled>(
-                             std::move(ownPhonebook), Settings_,
-                             [this](const std::string& problem) { ShowProblem(problem); });
-                     }()),
+    : Form_(form), Settings_(LoadedSettings(form.SettingsStore())), Program_(std::move(program)),
+      Who_(std::make_unique<TWhoCalled>(
+          std::move(ownPhonebook), Settings_,
+          [this](const std::string& problem) { ShowProblem(problem); })),
+      History_(form.Instance(), form.Handle(), *Who_,
                form.Location().Folder() / texts::kRingLogFileName,
                [this](HWND owner, const std::string& number) { NameCaller(owner, number); }),
       Icon_(form.Handle(), kNotifyMessage,

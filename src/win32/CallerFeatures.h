@@ -73,13 +73,13 @@ private:
     TMainForm& Form_;
     TAddedSettings Settings_;
     std::filesystem::path Program_;
+    // Problems with contacts files, shown once the monitor's handler is done.
+    std::vector<std::string> Problems_;
     std::unique_ptr<TWhoCalled> Who_;
     HWND Glance_ = nullptr;
     THistoryDialog History_;
     TNotifyIcon Icon_;
     bool Reachable_ = true;
-    // Problems with contacts files, shown once the monitor's handler is done.
-    std::vector<std::string> Problems_;
 };
 
 } // namespace telvane::win32
