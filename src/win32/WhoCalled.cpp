@@ -72,9 +72,11 @@ void TWhoCalled::Load(TBook& book, bool force) {
     const auto time = std::filesystem::last_write_time(book.Path, error);
     const bool exists = !error;
     const auto size = exists ? std::filesystem::file_size(book.Path, error) : 0;
-    if (!force && book.Stamped == exists && (!exists || (time == book.Time && size == book.Size))) {
+    if (!force && book.Looked && book.Stamped == exists &&
+        (!exists || (time == book.Time && size == book.Size))) {
         return;
     }
+    book.Looked = true;
     book.Stamped = exists;
     book.Time = time;
     book.Size = size;

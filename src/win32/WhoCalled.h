@@ -56,7 +56,8 @@ private:
     struct TBook {
         std::filesystem::path Path;
         TPhonebook Book;
-        bool Stamped = false;
+        bool Looked = false;  // looked at at least once
+        bool Stamped = false; // it existed then, with Time and Size
         std::filesystem::file_time_type Time{};
         std::uintmax_t Size = 0;
         std::string Problem;

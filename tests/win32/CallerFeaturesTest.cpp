@@ -91,6 +91,29 @@ TEST(HistoryListTest, NewestFirstWithNamesAndCountsFollowingTheLog) {
     EXPECT_EQ(list.Row(0).Count, 1u);
 }
 
+TEST(WhoCalledTest, AChosenContactsFileThatIsMissingOrBrokenIsSaidOnceAndTheLastGoodStays) {
+    TempFolder folder;
+    const fs::path chosen = folder.Path() / "contacts.vcf";
+    std::vector<std::string> said;
+    TAddedSettings settings;
+    settings.Phonebook = chosen.u8string();
+    TWhoCalled who(folder.Path() / "own.vcf", settings,
+                   [&said](const std::string& problem) { said.push_back(problem); });
+    who.Refresh();
+    ASSERT_EQ(said.size(), 1u) << "a missing file, at once and once only";
+    EXPECT_NE(said[0].find("contacts.vcf"), std::string::npos);
+
+    Write(chosen, kCard);
+    who.Refresh();
+    EXPECT_EQ(who.Describe("0312345678").Name, "\xE5\xB1\xB1\xE7\x94\xB0");
+    // Bytes no contacts reader takes, of another size so that the change shows.
+    Write(chosen, std::string(100, '\0'));
+    who.Refresh();
+    who.Refresh();
+    EXPECT_EQ(said.size(), 2u);
+    EXPECT_EQ(who.Describe("0312345678").Name, "\xE5\xB1\xB1\xE7\x94\xB0");
+}
+
 // Runs the thread's messages until done() or about timeout.
 template <typename Done> bool PumpUntil(Done done, DWORD timeout) {
     const DWORD start = ::GetTickCount();
