@@ -9,10 +9,11 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     libphonenumber-dev libicu-dev
     clang libclang-rt-14-dev clang-format
-    g++-mingw-w64-x86-64
+    g++-mingw-w64-x86-64 googletest wine wine64 python3
     xvfb xauth socat fonts-ipafont xdotool imagemagick openbox x11-apps x11-utils
     dpkg-dev lintian desktop-file-utils appstream librsvg2-bin python3
     qt6-l10n-tools qt6-tools-dev qt6-tools-dev-tools
+    libmosquitto-dev mosquitto mosquitto-clients dunst dbus dbus-x11
 )
 
 missing=()

@@ -2,10 +2,11 @@
 # Installs what is missing, then builds and runs every test:
 #   1. the release build (warnings are errors) and its full suite, benchmarks built,
 #      then the Debian package made from it and checked;
-#   2. the whole suite again under AddressSanitizer + UndefinedBehaviorSanitizer;
-#   3. the threaded tests under ThreadSanitizer;
-#   4. the serial component cross-compiled for Windows with mingw-w64;
-#   5. a formatting check of every C++ file.
+#   2. the Windows program and its tests cross-built with mingw-w64 and run
+#      under a private Wine, with the end-to-end test and the zip;
+#   3. the whole suite again under AddressSanitizer + UndefinedBehaviorSanitizer;
+#   4. the threaded tests under ThreadSanitizer;
+#   5. a formatting check of every C and C++ file.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -23,6 +24,9 @@ ctest --preset release -j "$jobs"
 step "Debian package"
 bash scripts/test-package.sh
 
+step "Windows: telvane.exe, its tests and the end-to-end test under Wine, the zip"
+bash scripts/test-windows.sh
+
 step "AddressSanitizer + UndefinedBehaviorSanitizer"
 cmake --preset asan >/dev/null
 cmake --build build/asan -j "$jobs"
@@ -33,12 +37,8 @@ cmake --preset tsan >/dev/null
 cmake --build build/tsan -j "$jobs"
 ctest --preset tsan -j "$jobs"
 
-step "serial component for Windows (mingw-w64)"
-cmake --preset mingw-comm >/dev/null
-cmake --build build/mingw-comm -j "$jobs"
-
 step "formatting"
-files=$(git ls-files '*.h' '*.cpp' 2>/dev/null || find src tests bench tools -name '*.h' -o -name '*.cpp')
+files=$(git ls-files '*.h' '*.c' '*.cpp' 2>/dev/null || find src tests bench tools -name '*.h' -o -name '*.c' -o -name '*.cpp')
 clang-format --dry-run --Werror $files
 
 printf '\nAll test stages passed.\n'

@@ -111,6 +111,17 @@
     </message>
 </context>
 <context>
+    <name>telvane::TCallOutputs</name>
+    <message>
+        <source>設定...</source>
+        <translation>Settings...</translation>
+    </message>
+    <message>
+        <source>設定を保存できませんでした。</source>
+        <translation>The settings could not be saved.</translation>
+    </message>
+</context>
+<context>
     <name>telvane::TCallersFeature</name>
     <message>
         <source>名前を付ける...</source>
@@ -138,7 +149,7 @@
     </message>
     <message>
         <source>%1 の名前 (空にすると Telvane の電話帳から消します):</source>
-        <translation>Name for %1 (leave empty to remove it from Telvane's contacts):</translation>
+        <translation>Name for %1 (leave empty to remove it from Telvane&apos;s contacts):</translation>
     </message>
     <message>
         <source>名前を保存できません: %1</source>
@@ -169,7 +180,7 @@
     </message>
     <message>
         <source>空のときは Telvane の電話帳 %1</source>
-        <translation>When empty, Telvane's own contacts %1</translation>
+        <translation>When empty, Telvane&apos;s own contacts %1</translation>
     </message>
     <message>
         <source>参照...</source>
@@ -194,6 +205,17 @@
     <message>
         <source>地域は 2 文字の国コードで指定します (例: JP)</source>
         <translation>The region is a two-letter country code (e.g. JP)</translation>
+    </message>
+</context>
+<context>
+    <name>telvane::TDesktopNotifier</name>
+    <message>
+        <source>表示</source>
+        <translation>Show</translation>
+    </message>
+    <message>
+        <source>名前を付ける</source>
+        <translation>Name the caller</translation>
     </message>
 </context>
 <context>
@@ -261,6 +283,88 @@
     <message>
         <source>ログイン時の起動を設定できません</source>
         <translation>Cannot change starting at login</translation>
+    </message>
+</context>
+<context>
+    <name>telvane::TSettingsDialog</name>
+    <message>
+        <source>設定</source>
+        <translation>Settings</translation>
+    </message>
+    <message>
+        <source>新しい着信をデスクトップ通知で知らせる</source>
+        <translation>Announce new callers with a desktop notification</translation>
+    </message>
+    <message>
+        <source>通知領域にアイコンを出す</source>
+        <translation>Show an icon in the notification area</translation>
+    </message>
+    <message>
+        <source>着信時のコマンド:</source>
+        <translation>Command on a call:</translation>
+    </message>
+    <message>
+        <source>MQTT ブローカー:</source>
+        <translation>MQTT broker:</translation>
+    </message>
+    <message>
+        <source>MQTT トピック:</source>
+        <translation>MQTT topic:</translation>
+    </message>
+    <message>
+        <source>地域 (国コード):</source>
+        <translation>Region (country code):</translation>
+    </message>
+    <message>
+        <source>電話帳ファイル:</source>
+        <translation>Contacts file:</translation>
+    </message>
+    <message>
+        <source>着信時のコマンドの引用符が閉じていません。</source>
+        <translation>A quote in the command on a call is not closed.</translation>
+    </message>
+    <message>
+        <source>MQTT ブローカーは mqtt://[ユーザー[:パスワード]@]ホスト[:ポート] または mqtts://... の形で入力してください。</source>
+        <translation>Enter the MQTT broker as mqtt://[user[:password]@]host[:port] or mqtts://...</translation>
+    </message>
+    <message>
+        <source>この Telvane は MQTT に対応していません。</source>
+        <translation>This Telvane was built without MQTT.</translation>
+    </message>
+    <message>
+        <source>MQTT トピックに + と # は使えません。</source>
+        <translation>An MQTT topic cannot contain + or #.</translation>
+    </message>
+    <message>
+        <source>地域は JP のような 2 文字の国コードで入力してください。</source>
+        <translation>Enter the region as a two-letter country code such as JP.</translation>
+    </message>
+</context>
+<context>
+    <name>telvane::TTrayIcon</name>
+    <message>
+        <source>表示</source>
+        <translation>Show</translation>
+    </message>
+    <message>
+        <source>即刻</source>
+        <translation>Check now</translation>
+    </message>
+    <message>
+        <source>履歴</source>
+        <translation>History</translation>
+    </message>
+    <message>
+        <source>終了</source>
+        <translation>Quit</translation>
+    </message>
+    <message>
+        <source>最終確認 %1</source>
+        <translation>Last answer %1</translation>
+    </message>
+    <message>
+        <source>検出不可</source>
+        <translation>No answer</translation>
     </message>
 </context>
 <context>

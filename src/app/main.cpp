@@ -4,7 +4,10 @@
 #include "ui/SingleInstance.h"
 #include "ui/Translation.h"
 #include "ui/callers/CallersFeature.h"
+#include "ui/callers/WhoCalled.h"
+#include "ui/outputs/CallOutputs.h"
 #include "ui/qtcore/QtSettingsStore.h"
+#include "ui/qtcore/ShiftJisCodec.h"
 #include "ui/widgets/AboutDialog.h"
 #include "ui/widgets/ProgramIcon.h"
 
@@ -44,6 +47,29 @@ int main(int argc, char** argv) {
     telvane::TCallersFeature Callers(MainForm);
     QObject::connect(&instance, &telvane::TSingleInstance::ShowRequested, &MainForm,
                      [&MainForm] { MainForm.BringToFront(); });
+
+    // Notification, tray icon, hook command and MQTT for each new caller,
+    // told who called by the callers feature.
+    telvane::TCallOutputs Outputs(MainForm);
+    Outputs.SetDescriber([&Callers](telvane::TCallEvent& event) {
+        const telvane::TCallerView caller =
+            Callers.Who().Describe(telvane::ToShiftJis(QString::fromStdString(event.Number)));
+        event.Display = caller.Info.Display;
+        event.Name = caller.Name.toStdString();
+        event.Area = caller.Info.Area;
+        event.NumberKind = caller.Info.Kind;
+    });
+    QObject::connect(&Outputs, &telvane::TCallOutputs::NameRequested, &MainForm,
+                     [&Callers, &MainForm](const QString& number) {
+                         MainForm.BringToFront();
+                         Callers.NameCaller(&MainForm, telvane::ToShiftJis(number));
+                     });
+    QObject::connect(&Outputs, &telvane::TCallOutputs::HistoryRequested, &MainForm,
+                     [&Callers] { Callers.ShowHistory(); });
+    QObject::connect(&Outputs, &telvane::TCallOutputs::SettingsSaved, &MainForm,
+                     [&Callers](const telvane::TAddedSettings& settings) {
+                         Callers.Who().ApplySettings(settings);
+                     });
 
     MainForm.AllFormCreated();
     MainForm.show();

@@ -398,8 +398,10 @@ void TComm::Write(const void* Buffer, int32_t Count) {
         const auto now = std::chrono::steady_clock::now();
         if (now >= deadline)
             throw ECommReadWriteError(static_cast<int32_t>(errors | CommCe::TxFull));
-        std::this_thread::sleep_for(
-            std::min<std::chrono::steady_clock::duration>(WriteRoomPause, deadline - now));
+        // Whole milliseconds: Windows sleeps in them, and a shorter wait
+        // would end at once and spin through the last one.
+        std::this_thread::sleep_for(std::min<std::chrono::milliseconds>(
+            WriteRoomPause, std::chrono::ceil<std::chrono::milliseconds>(deadline - now)));
     }
 
     uint32_t written = 0;

@@ -47,13 +47,14 @@ public:
 
     TCallerMonitor& Monitor() { return *Monitor_; }
     TComm& Comm() { return Comm1; }
+    // The window's settings store, for settings added beside the seventeen.
+    TQtSettingsStore& SettingsStore() { return Settings_; }
     // Every new caller and every change of the adapter's reachability goes
     // to the sinks added here.
     TCallFanout& CallSinks() { return CallSinks_; }
     // The window's context menu. Features beside the window's own controls
     // add their actions here; while it is empty, no menu opens.
     QMenu* ContextMenu() const { return ContextMenu_; }
-    ISettingsStore& SettingsStore() { return Settings_; }
     const IProgramLocation& Location() const { return Location_; }
 
     // IView.

@@ -39,7 +39,6 @@ TEST_F(EndToEnd, KnownCallerShowsByNameAndAnUnknownTokyoNumberByArea) {
            "END:VCARD\r\n";
     const auto trace = Root.Path() / "glance.txt";
     Program->SetEnvironment("TELVANE_GLANCE_TRACE", trace.string());
-    Program->SetEnvironment("LANG", "ja_JP.UTF-8");
     WriteSettings(SettingsFile(), Polling());
     ASSERT_NO_FATAL_FAILURE(Start());
     std::string line;

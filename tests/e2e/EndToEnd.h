@@ -28,6 +28,8 @@ protected:
         Adapter = std::make_unique<TTaSim>(ConfigHome(), Root.Path(),
                                            std::vector<std::string>{"--byte-delay", ByteDelay_});
         Program = std::make_unique<TTelvane>(ConfigHome(), Root.Path());
+        // The Japanese interface, whatever the desktop running the tests speaks.
+        Program->SetEnvironment("LANG", "ja_JP.UTF-8");
     }
 
     void TearDown() override {

@@ -1,16 +1,12 @@
 // The call log on real files.
 #include "monitor/CallLog.h"
-#include "monitor/CallLogFolder.h"
 #include "monitor/MonitorError.h"
 #include "monitor/Texts.h"
 
+#include "FileFaults.h"
 #include "TempFolder.h"
 
 #include <gtest/gtest.h>
-
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
 
 namespace telvane {
 namespace {
@@ -70,57 +66,22 @@ TEST_F(CallLog, FailuresRaiseAnErrorNamingTheFileAndKeepTheFileIntact) {
     } catch (const EMonitorError& error) {
         const std::string message = error.what();
         EXPECT_EQ(message.rfind(texts::kRingLogBefore + std::string("RingLog.txt"), 0), 0u);
-        EXPECT_NE(message.find("directory"), std::string::npos);
+        EXPECT_NE(message.find(testing::kFolderInTheWay), std::string::npos) << message;
     }
     std::filesystem::remove(File);
 
     // Another writer holds the file.
     WriteFile(File, "kept\r\n");
-    const int holder = ::open(File.c_str(), O_RDWR | O_CLOEXEC);
-    ASSERT_GE(holder, 0);
-    ASSERT_EQ(::flock(holder, LOCK_EX), 0);
-    EXPECT_THROW(Append("a", "b", "c"), EMonitorError);
-    ::close(holder);
+    {
+        const testing::THeldFile holder(File);
+        ASSERT_TRUE(holder.Held());
+        EXPECT_THROW(Append("a", "b", "c"), EMonitorError);
+    }
     EXPECT_EQ(ReadFile(File), "kept\r\n");
 
     // The folder has gone.
     EXPECT_THROW(AppendRingLog(Folder.Path() / "gone" / "RingLog.txt", "x", "a", "b", "c"),
                  EMonitorError);
-}
-
-// The program's folder while the user may write there; otherwise the user's
-// data folder.
-TEST(CallLogFolder, ProgramFolderWhenWritableElseUserData) {
-    TTempFolder temp;
-    const auto program = temp.Path() / "bin";
-    const auto readOnly = temp.Path() / "usr-bin";
-    std::filesystem::create_directories(program);
-    std::filesystem::create_directories(readOnly);
-    std::filesystem::permissions(readOnly, std::filesystem::perms::owner_write,
-                                 std::filesystem::perm_options::remove);
-    const auto dataHome = temp.Path() / "data";
-    const auto userData = dataHome / "Maruvo" / "Telvane";
-    const struct {
-        std::filesystem::path Program;
-        const char* DataHome;
-        const char* Home;
-        std::filesystem::path Expected;
-    } cases[] = {
-        {program, dataHome.c_str(), "/nowhere", program},
-        {readOnly, dataHome.c_str(), "/nowhere", userData},
-        {temp.Path() / "missing", dataHome.c_str(), "/nowhere", userData},
-        {temp.Path() / "missing", "relative", temp.Path().c_str(),
-         temp.Path() / ".local/share/Maruvo/Telvane"},
-        {temp.Path() / "missing", nullptr, nullptr, temp.Path() / "missing"},
-    };
-    for (const auto& c : cases) {
-        if (c.Program == readOnly && ::geteuid() == 0) {
-            continue; // root may write anywhere; scripts/test-package.sh covers it unprivileged
-        }
-        c.DataHome ? ::setenv("XDG_DATA_HOME", c.DataHome, 1) : ::unsetenv("XDG_DATA_HOME");
-        c.Home ? ::setenv("HOME", c.Home, 1) : ::unsetenv("HOME");
-        EXPECT_EQ(CallLogFolder(c.Program), c.Expected) << c.Program << " " << c.DataHome;
-    }
 }
 
 } // namespace

@@ -150,16 +150,17 @@ TEST(HandOver, ResultPhaseSeesEveryLineCompletedBeforeTheClose) {
 
     ASSERT_TRUE(RunReportingErrors(view, [&] { monitor.AllFormCreated(); }));
     for (int cycle = 0; cycle < 200; ++cycle) {
-        // The window thread handles a few wake-ups while the reply flows...
+        // The window thread handles a few wake-ups while the reply flows (at
+        // least one line more: a busy machine may hold the watch thread back)...
         const int sentBefore = port.LinesSent;
-        for (int i = 0; i < 3; ++i) {
+        for (int i = 0; i < 3 || port.LinesSent == sentBefore; ++i) {
+            ASSERT_LT(i, 100) << "the reply stopped flowing";
             if (events.Wait(std::chrono::milliseconds(200))) {
                 monitor.DrainReceived();
             }
         }
         // ...then the deadline tick: the result phase, then the query phase.
         ASSERT_TRUE(RunReportingErrors(view, [&] { monitor.Timer1Timer(); }));
-        ASSERT_GT(port.LinesSent, sentBefore);
         ASSERT_EQ(monitor.PreviousSnapshot()[10], port.LastCompleteLine) << "cycle " << cycle;
         ASSERT_EQ(monitor.PreviousSnapshot()[0], "AtermIT");
         ASSERT_TRUE(RunReportingErrors(view, [&] { monitor.Timer1Timer(); }));

@@ -1,19 +1,23 @@
 // A fresh folder under the system's temporary folder, removed afterwards.
 #pragma once
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 
 namespace telvane::testing {
 
 class TTempFolder {
 public:
+    // create_directory makes only a folder that was not there.
     TTempFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "telvane-XXXXXX").string();
-        Path_ = ::mkdtemp(pattern.data());
+        std::random_device random;
+        do {
+            Path_ =
+                std::filesystem::temp_directory_path() / ("telvane-" + std::to_string(random()));
+        } while (!std::filesystem::create_directory(Path_));
     }
     ~TTempFolder() {
         std::error_code ignored;

@@ -1,5 +1,6 @@
 #include "ui/callers/WhoCalled.h"
 
+#include "ui/Translation.h"
 #include "ui/callers/CallersPlaces.h"
 #include "ui/qtcore/ShiftJisCodec.h"
 
@@ -15,7 +16,8 @@ namespace telvane {
 namespace {
 
 std::string Language() {
-    return QLocale().language() == QLocale::Japanese ? "ja" : "en";
+    // The same choice as the interface's translation.
+    return UsesEnglish(QLocale()) ? "en" : "ja";
 }
 
 std::filesystem::path FilePath(const QString& path) {

@@ -56,6 +56,17 @@ bool TQtSettingsStore::OpenKey(const std::string& path, bool create) {
     return true;
 }
 
+QString TQtSettingsStore::FileName(const std::string& path) const {
+    if (!IniFile_.isEmpty()) {
+        return IniFile_;
+    }
+    const QStringList parts = QString::fromStdString(path).split('\\', Qt::SkipEmptyParts);
+    if (parts.size() < 3) {
+        return {};
+    }
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope, parts[1], parts[2]).fileName();
+}
+
 bool TQtSettingsStore::ValueExists(const std::string& name) const {
     return Settings_ && Settings_->contains(QString::fromStdString(name));
 }

@@ -37,6 +37,8 @@ public:
     bool CloseFailed() const override { return LastStatus_ != QSettings::NoError; }
     std::string Location() const override;
 
+    // The file that holds a key path's values (on Windows, the registry path).
+    QString FileName(const std::string& path) const;
     // The status of the last CloseKey's write to the backing file.
     QSettings::Status LastStatus() const { return LastStatus_; }
 

@@ -1,0 +1,123 @@
+// MQTT against a real mosquitto broker on loopback.
+#include "Broker.h"
+
+#include "outputs/Outputs.h"
+
+#include <gtest/gtest.h>
+
+namespace telvane {
+namespace {
+
+using testing::TBroker;
+using testing::TSubscriber;
+
+class Mqtt : public ::testing::Test {
+protected:
+    std::unique_ptr<IMqttPublisher> Publisher(const std::string& url) {
+        return MakeMqttPublisher(*ParseMqttUrl(url), "home/phone", "kitchen pc",
+                                 [this](const std::string& line) {
+                                     std::lock_guard lock(Mutex);
+                                     Reports.push_back(line);
+                                 });
+    }
+    static TCallEvent Call(const std::string& number) {
+        TCallEvent event;
+        event.Number = number;
+        event.Display = number;
+        event.Time = "2026-12-07T09:57:00+09:00";
+        return event;
+    }
+    std::string AllReports() {
+        std::lock_guard lock(Mutex);
+        std::string all;
+        for (const auto& line : Reports) {
+            all += line + "\n";
+        }
+        return all;
+    }
+
+    testing::TTempFolder Folder;
+    std::mutex Mutex;
+    std::vector<std::string> Reports;
+};
+
+TEST_F(Mqtt, CallStateAndDiscoveryAreRetainedForLaterSubscribers) {
+    TBroker broker(Folder.Path(), "tel", "s3cret");
+    auto publisher = Publisher(broker.Url("tel:s3cret@"));
+    {
+        TSubscriber live(broker.Port(), "tel", "s3cret");
+        ASSERT_TRUE(live.WaitFor("home/phone/status"));
+        publisher->Publish(Call("0312345678"));
+        TCallEvent down;
+        down.Kind = TEventKind::AdapterDown;
+        publisher->Publish(down);
+        ASSERT_TRUE(live.WaitFor("home/phone/call"));
+        ASSERT_TRUE(live.WaitFor("home/phone/adapter", 2));
+        EXPECT_FALSE(live.Last("home/phone/call")->Retained);
+        EXPECT_EQ(live.Last("home/phone/call")->Payload, CallJson(Call("0312345678")));
+    }
+    // What someone connecting now sees: every state, none of it from before.
+    TSubscriber later(broker.Port(), "tel", "s3cret");
+    ASSERT_TRUE(later.WaitFor("homeassistant/binary_sensor/telvane_kitchen_pc/adapter/config"));
+    ASSERT_TRUE(later.WaitFor("homeassistant/sensor/telvane_kitchen_pc/last_caller/config"));
+    ASSERT_TRUE(later.WaitFor("home/phone/last"));
+    EXPECT_EQ(later.Last("home/phone/last")->Payload, CallJson(Call("0312345678")));
+    EXPECT_EQ(later.Last("home/phone/status")->Payload, "online");
+    EXPECT_EQ(later.Last("home/phone/adapter")->Payload, "unreachable");
+    EXPECT_TRUE(later.On("home/phone/call").empty());
+    const std::string sensor =
+        later.Last("homeassistant/sensor/telvane_kitchen_pc/last_caller/config")->Payload;
+    EXPECT_NE(sensor.find(R"("state_topic":"home/phone/last")"), std::string::npos) << sensor;
+    EXPECT_NE(sensor.find(R"("availability_topic":"home/phone/status")"), std::string::npos);
+    const std::string adapter =
+        later.Last("homeassistant/binary_sensor/telvane_kitchen_pc/adapter/config")->Payload;
+    EXPECT_NE(adapter.find(R"("payload_off":"unreachable")"), std::string::npos) << adapter;
+    EXPECT_EQ(AllReports(), "");
+
+    // Leaving on purpose says offline; the will is for a death.
+    publisher.reset();
+    TSubscriber after(broker.Port(), "tel", "s3cret");
+    ASSERT_TRUE(after.WaitFor("home/phone/status"));
+    EXPECT_EQ(after.Last("home/phone/status")->Payload, "offline");
+}
+
+TEST_F(Mqtt, CallsBeforeTheBrokerIsThereArriveInOrderWhenItComes) {
+    // Started while the broker is down (its outage while running is an
+    // end-to-end case).
+    TBroker broker(Folder.Path());
+    broker.Stop();
+    auto publisher = Publisher(broker.Url());
+    publisher->Publish(Call("111"));
+    publisher->Publish(Call("222"));
+    EXPECT_EQ(publisher->Queued(), 2u);
+    std::this_thread::sleep_for(std::chrono::seconds(10));
+    broker.Start();
+    TSubscriber back(broker.Port());
+    ASSERT_TRUE(back.WaitFor("home/phone/call", 2));
+    EXPECT_EQ(back.On("home/phone/call"),
+              (std::vector<std::string>{CallJson(Call("111")), CallJson(Call("222"))}));
+    ASSERT_TRUE(back.WaitFor("home/phone/last"));
+    EXPECT_EQ(back.Last("home/phone/last")->Payload, CallJson(Call("222")));
+    EXPECT_EQ(publisher->Queued(), 0u);
+    EXPECT_NE(AllReports().find("cannot reach mqtt://127.0.0.1"), std::string::npos)
+        << AllReports();
+}
+
+TEST_F(Mqtt, AWrongPasswordIsReportedOnceWithoutThePassword) {
+    TBroker broker(Folder.Path(), "tel", "s3cret");
+    auto publisher = Publisher(broker.Url("tel:wr0ng-pw@"));
+    for (int i = 0; i < 400 && AllReports().empty(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    }
+    publisher->Publish(Call("1"));
+    EXPECT_EQ(publisher->Queued(), 1u);
+    const std::string reports = AllReports();
+    EXPECT_NE(reports.find("mqtt://tel@127.0.0.1:" + std::to_string(broker.Port()) +
+                           " refused the connection"),
+              std::string::npos)
+        << reports;
+    EXPECT_EQ(reports.find("wr0ng-pw"), std::string::npos) << reports;
+}
+
+} // namespace
+} // namespace telvane

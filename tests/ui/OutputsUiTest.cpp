@@ -1,0 +1,104 @@
+// The Qt side of the outputs under the offscreen platform: what the settings
+// dialog refuses, and the tray icon's look and its hiding of the window.
+#include "TempFolder.h"
+
+#include "ui/MainForm.h"
+#include "ui/outputs/CallOutputs.h"
+#include "ui/outputs/SettingsDialog.h"
+#include "ui/outputs/TrayIcon.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QMenu>
+#include <QTest>
+#include <QTimer>
+
+#include <sys/stat.h>
+
+namespace telvane {
+namespace {
+
+TEST(SettingsDialog, RefusesWhatCannotWork) {
+    const struct {
+        const char* Field;
+        std::string TAddedSettings::*Member;
+        const char* Value;
+        bool Refused;
+    } cases[] = {
+        {"hook", &TAddedSettings::HookCommand, "espeak-ng -v ja 'open", true},
+        {"hook", &TAddedSettings::HookCommand, "espeak-ng -v ja \"$TELVANE_NAME\"", false},
+        {"url", &TAddedSettings::MqttUrl, "mqtt//broker", true},
+        {"url", &TAddedSettings::MqttUrl, "mqtts://u:p@broker:8883", false},
+        {"topic", &TAddedSettings::MqttTopic, "home/+/phone", true},
+        {"region", &TAddedSettings::Region, "JPN", true},
+    };
+    EXPECT_TRUE(TSettingsDialog::Problem(TAddedSettings{}).isEmpty());
+    for (const auto& c : cases) {
+        TAddedSettings settings;
+        settings.*c.Member = c.Value;
+        EXPECT_EQ(!TSettingsDialog::Problem(settings).isEmpty(), c.Refused)
+            << c.Field << ": " << c.Value;
+    }
+}
+
+TEST(TrayIcon, TellsTheLinkAndHidesTheMinimisedWindow) {
+    QWidget window;
+    window.show();
+    TTrayIcon tray(window, [] { return QStringLiteral("2026/12/07 09:57:00"); });
+    tray.SetLastCaller(QStringLiteral("03-1234-5678"));
+    tray.SetAdapterUp(false);
+    EXPECT_EQ(tray.ToolTip(), QStringLiteral("Telvane\n03-1234-5678\n最終確認 "
+                                             "2026/12/07 09:57:00\n検出不可"));
+    window.showMinimized();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window.isVisible(); }));
+    // Still minimised in state: the monitor's restore finds it so.
+    EXPECT_TRUE(window.isMinimized());
+    TTrayIcon::ShowWindow(window);
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_FALSE(window.isMinimized());
+}
+
+// The dialog from the window's menu: what it saves goes beside the
+// seventeen values, and a password keeps the file private.
+TEST(SettingsDialog, SavesFromTheWindowsMenu) {
+    TMainForm form;
+    TCallOutputs outputs(form);
+    QAction* open = nullptr;
+    for (QAction* action : form.ContextMenu()->actions()) {
+        if (action->text() == QStringLiteral("設定...")) {
+            open = action;
+        }
+    }
+    ASSERT_NE(open, nullptr);
+    QTimer::singleShot(0, [] {
+        auto* dialog = qobject_cast<TSettingsDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        const auto edits = dialog->findChildren<QLineEdit*>();
+        edits[0]->setText(QStringLiteral("say hello"));
+        edits[1]->setText(QStringLiteral("mqtt://u:pw@127.0.0.1:1"));
+        dialog->accept();
+    });
+    open->trigger();
+    const std::string file =
+        form.SettingsStore().FileName("\\Software\\Maruvo\\Telvane\\1.0").toStdString();
+    const std::string text = testing::ReadFile(file);
+    EXPECT_NE(text.find("HookCommand=say hello"), std::string::npos) << text;
+    EXPECT_NE(text.find("MqttUrl=mqtt://u:pw@127.0.0.1:1\n"), std::string::npos) << text;
+    struct stat info {};
+    ASSERT_EQ(::stat(file.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+}
+
+} // namespace
+} // namespace telvane
+
+int main(int argc, char** argv) {
+    telvane::testing::TTempFolder configHome;
+    ::setenv("XDG_CONFIG_HOME", configHome.Path().c_str(), 1);
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
