@@ -1,6 +1,7 @@
 // Telvane for Windows: shows which telephone number last called in on an
 // ISDN line.
 #include "win32/AboutDialog.h"
+#include "win32/CallOutputs.h"
 #include "win32/CallerFeatures.h"
 #include "win32/MainForm.h"
 #include "win32/SingleInstance.h"
@@ -34,6 +35,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     wchar_t program[MAX_PATH * 4] = {};
     ::GetModuleFileNameW(nullptr, program, static_cast<DWORD>(std::size(program)));
     TCallerFeatures Features(MainForm, ConfigFolder() / L"phonebook.vcf", program);
+    // The hook command of each call event; its output beside the contacts.
+    TCallOutputs Outputs(Features.Settings(), Features.Who(), ConfigFolder() / L"hook.log");
+    MainForm.CallSinks().Add(&Outputs);
     MainForm.SetCaptionsChanged([&Features] { Features.Update(); });
     MainForm.SetMessageHook([&Features](UINT message, WPARAM wParam, LPARAM lParam) {
         return Features.HandleMessage(message, wParam, lParam);
@@ -49,5 +53,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
             ::DispatchMessageW(&message);
         }
     }
+    MainForm.CallSinks().Remove(&Outputs);
     return static_cast<int>(message.wParam);
 }

@@ -52,6 +52,7 @@ public:
     THistoryDialog& History() { return History_; }
     TNotifyIcon& Icon() { return Icon_; }
     const TWhoCalled& Who() const { return *Who_; }
+    const TAddedSettings& Settings() const { return Settings_; }
     // The context menu as it would open now; the caller destroys it.
     HMENU BuildContextMenu() const;
     void Command(int id);

@@ -10,7 +10,7 @@ namespace telvane::win32 {
 std::filesystem::path ConfigFolder() {
     wchar_t folder[MAX_PATH] = {};
     if (FAILED(::SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, folder))) {
-        // No profile folder: beside the program, like the call log.
+        // No profile folder: the current folder.
         return {};
     }
     return std::filesystem::path(folder) / L"Maruvo" / L"Telvane";
