@@ -99,12 +99,6 @@ TCallerFeatures::TCallerFeatures(TMainForm& form, std::filesystem::path ownPhone
       Icon_(form.Handle(), kNotifyMessage,
             ::LoadIconW(form.Instance(), MAKEINTRESOURCEW(IDI_TELVANE)),
             ::LoadIconW(nullptr, IDI_WARNING)) {
-    Glance_ = ::CreateWindowExW(
-        0, L"STATIC", L"", WS_CHILD | SS_LEFTNOWORDWRAP | SS_NOPREFIX | SS_NOTIFY | SS_ENDELLIPSIS,
-        Scaled(kGlanceLeft), Scaled(kGlanceTop), Scaled(kGlanceWidth), Scaled(kGlanceHeight),
-        form.Handle(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_CALLERGLANCE)),
-        form.Instance(), nullptr);
-    ::SendMessageW(Glance_, WM_SETFONT, reinterpret_cast<WPARAM>(form.WindowFont()), FALSE);
     Icon_.SetKept(Settings_.Tray);
     Form_.CallSinks().Add(this);
     UpdateTip();
@@ -132,6 +126,21 @@ void TCallerFeatures::Update() {
     const std::wstring details = WideFromUtf8(view.Details());
     const std::wstring glance = WideFromUtf8(view.Glance());
     Form_.SetHint(Form_.NumberLabel(), details);
+    if (!Glance_ && glance.empty()) {
+        // Until there is something to tell, the window has exactly the
+        // controls it always had.
+        UpdateTip();
+        return;
+    }
+    if (!Glance_) {
+        Glance_ = ::CreateWindowExW(
+            0, L"STATIC", L"",
+            WS_CHILD | SS_LEFTNOWORDWRAP | SS_NOPREFIX | SS_NOTIFY | SS_ENDELLIPSIS,
+            Scaled(kGlanceLeft), Scaled(kGlanceTop), Scaled(kGlanceWidth), Scaled(kGlanceHeight),
+            Form_.Handle(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_CALLERGLANCE)),
+            Form_.Instance(), nullptr);
+        ::SendMessageW(Glance_, WM_SETFONT, reinterpret_cast<WPARAM>(Form_.WindowFont()), FALSE);
+    }
     Form_.SetHint(Glance_, details);
     ::SetWindowTextW(Glance_, glance.c_str());
     ::ShowWindow(Glance_, glance.empty() ? SW_HIDE : SW_SHOWNA);

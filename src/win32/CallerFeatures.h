@@ -48,6 +48,7 @@ public:
     bool PreTranslate(MSG& message);
 
     // For tests: the parts as the user meets them.
+    // Made when there is first something to show; nullptr until then.
     HWND Glance() const { return Glance_; }
     THistoryDialog& History() { return History_; }
     TNotifyIcon& Icon() { return Icon_; }
