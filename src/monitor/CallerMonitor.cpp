@@ -66,10 +66,16 @@ void TCallerMonitor::AllFormCreated() {
 }
 
 void TCallerMonitor::FormClose() {
+    // Call log lines still waiting for the log get a last try.
+    RingLog.Flush();
     if (!SaveSettings(Env.Settings, SettingsNow())) {
         // Silence here would make the next start report the last caller again.
         const std::string where = Env.Settings.Location();
         throw EMonitorError(texts::kSettingsNotSaved + (where.empty() ? "" : " (" + where + ")"));
+    }
+    if (RingLog.Pending() != 0) {
+        throw EMonitorError(texts::kRingLogDroppedBefore + std::to_string(RingLog.Pending()) +
+                            texts::kRingLogDroppedAfter);
     }
 }
 

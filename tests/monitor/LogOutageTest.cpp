@@ -44,5 +44,34 @@ TEST(LogOutage, LinesWaitInOrderAndTheOutageIsReportedOnce) {
               texts::kRingLogDroppedBefore + std::string("5") + texts::kRingLogDroppedAfter);
 }
 
+// Closing gives the waiting lines a last try, and says how many are lost
+// when that fails too.
+TEST(LogOutage, ClosingWritesWhatWaitedOrSaysItIsLost) {
+    testing::TTempFolder folder;
+    const auto log = folder.Path() / "RingLog.txt";
+    for (const bool writableAtClose : {true, false}) {
+        sim::TSimRig rig(folder.Path());
+        rig.AnswerWithListing();
+        rig.View.Port = "COM1";
+        rig.View.LogRing = true;
+        std::filesystem::remove_all(log);
+        std::filesystem::create_directory(log);
+        rig.Adapter.Ring(writableAtClose ? "0311111111" : "0322222222");
+        rig.Start();
+        ASSERT_TRUE(rig.RunUntilResult());
+        if (writableAtClose) {
+            std::filesystem::remove(log);
+        }
+        rig.Handle([&rig] { rig.Monitor->FormClose(); });
+        if (writableAtClose) {
+            EXPECT_NE(testing::ReadFile(log).find(",0311111111\r\n"), std::string::npos);
+            EXPECT_TRUE(rig.View.Errors.empty());
+        } else {
+            ASSERT_EQ(rig.View.Errors.size(), 1u);
+            EXPECT_EQ(rig.View.Errors[0].find(texts::kRingLogDroppedBefore + std::string("1")), 0u);
+        }
+    }
+}
+
 } // namespace
 } // namespace telvane
