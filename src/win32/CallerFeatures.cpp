@@ -24,8 +24,8 @@ constexpr int kGlanceLeft = 16, kGlanceTop = 58, kGlanceWidth = 162, kGlanceHeig
 // say that the balloon went.
 constexpr UINT kBalloonMilliseconds = 30000;
 
-// Texts the Qt shell shows too are taken from its contexts, so that each
-// has one translation; the rest are under telvane::win32::TCallerFeatures.
+// Texts: those the Qt shell shows too are taken from its contexts, so that
+// each has one translation; the rest are under telvane::win32::TCallerFeatures.
 
 // Naming a caller: the dialog's prompt and text in, the name out.
 struct TNameRequest {
@@ -97,7 +97,9 @@ TCallerFeatures::TCallerFeatures(TMainForm& form, std::filesystem::path ownPhone
                form.Location().Folder() / texts::kRingLogFileName,
                [this](HWND owner, const std::string& number) { NameCaller(owner, number); }),
       Icon_(form.Handle(), kNotifyMessage,
-            ::LoadIconW(form.Instance(), MAKEINTRESOURCEW(IDI_TELVANE)),
+            static_cast<HICON>(::LoadImageW(form.Instance(), MAKEINTRESOURCEW(IDI_TELVANE),
+                                            IMAGE_ICON, ::GetSystemMetrics(SM_CXSMICON),
+                                            ::GetSystemMetrics(SM_CYSMICON), LR_SHARED)),
             ::LoadIconW(nullptr, IDI_WARNING)) {
     Icon_.SetKept(Settings_.Tray);
     Form_.CallSinks().Add(this);
