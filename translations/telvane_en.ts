@@ -378,4 +378,42 @@
         <translation>Cannot create the folder %1</translation>
     </message>
 </context>
+<context>
+    <name>telvane::win32::TCallerFeatures</name>
+    <message>
+        <source>キャンセル</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>最終応答</source>
+        <translation>Last answer</translation>
+    </message>
+    <message>
+        <source>アダプタが応答しません</source>
+        <translation>The adapter does not answer</translation>
+    </message>
+    <message>
+        <source>着信を通知</source>
+        <translation>Notify of calls</translation>
+    </message>
+    <message>
+        <source>通知領域にアイコン</source>
+        <translation>Icon in the notification area</translation>
+    </message>
+    <message>
+        <source>表示</source>
+        <translation>Show</translation>
+    </message>
+    <message>
+        <source>終了</source>
+        <translation>Quit</translation>
+    </message>
+</context>
+<context>
+    <name>telvane::win32::THistoryDialog</name>
+    <message>
+        <source>閉じる</source>
+        <translation>Close</translation>
+    </message>
+</context>
 </TS>

@@ -1,8 +1,10 @@
 #include "win32/AboutDialog.h"
 
+#include "monitor/WideText.h"
 #include "win32/Fonts.h"
 #include "win32/Layout.h"
 #include "win32/Resource.h"
+#include "win32/UiText.h"
 
 namespace telvane::win32 {
 namespace {
@@ -82,7 +84,7 @@ TMyAboutDialogBox::~TMyAboutDialogBox() {
 }
 
 void TMyAboutDialogBox::FormCreate() {
-    ::SetWindowTextW(Window_, kCaption);
+    ::SetWindowTextW(Window_, UiText("TMyAboutDialogBox", Utf8FromWide(kCaption).c_str()).c_str());
     DialogFont_ = CreateJapaneseFont(TFace::fcGothic, 12, false, false);
     ProductFont_ = CreateJapaneseFont(TFace::fcGothic, 16, true, true);
 

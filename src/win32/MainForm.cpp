@@ -4,6 +4,7 @@
 #include "monitor/WideText.h"
 #include "win32/Fonts.h"
 #include "win32/Resource.h"
+#include "win32/UiText.h"
 
 #include <commctrl.h>
 
@@ -114,6 +115,10 @@ void TMainForm::CreateControls() {
         switch (layout.Kind) {
         case TControlKind::ckLabel:
             style |= SS_LEFTNOWORDWRAP | SS_NOPREFIX;
+            // The number's tooltip tells what is known of it.
+            if (layout.Id == IDC_NUMBERLABEL) {
+                style |= SS_NOTIFY;
+            }
             break;
         case TControlKind::ckCheckBox:
             windowClass = L"BUTTON";
@@ -132,8 +137,11 @@ void TMainForm::CreateControls() {
             style |= BS_DEFPUSHBUTTON | WS_TABSTOP;
             break;
         }
+        // The shown texts in the user's language; the selectors' texts are
+        // stored values and have no translation.
+        const std::wstring text = UiText("TMainForm", Utf8FromWide(layout.Text).c_str());
         const HWND control = ::CreateWindowExW(
-            0, windowClass, layout.Text, style, Scaled(layout.Left), Scaled(layout.Top),
+            0, windowClass, text.c_str(), style, Scaled(layout.Left), Scaled(layout.Top),
             Scaled(layout.Width), Scaled(layout.Height), Window_,
             reinterpret_cast<HMENU>(static_cast<INT_PTR>(layout.Id)), Instance_, nullptr);
         const HFONT font = layout.Font == TFontKind::fkNumber ? NumberFont_
@@ -162,7 +170,7 @@ void TMainForm::CreateControls() {
                            SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
         }
         if (layout.Hint) {
-            SetHint(control, layout.Hint);
+            SetHint(control, UiText("TMainForm", Utf8FromWide(layout.Hint).c_str()));
         }
         if (layout.Kind == TControlKind::ckLabel) {
             SizeLabelToText(control);
@@ -316,6 +324,11 @@ void TMainForm::MinimizedChanged(bool minimized) {
 }
 
 LRESULT TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (MessageHook_) {
+        if (const auto handled = MessageHook_(message, wParam, lParam)) {
+            return *handled;
+        }
+    }
     switch (message) {
     case WM_COMMAND:
         OnCommand(LOWORD(wParam), HIWORD(wParam));
@@ -410,7 +423,7 @@ void TMainForm::SetTextOf(int id, const std::string& text) {
 
 void TMainForm::SetCaption(int id, const std::string& text) {
     const HWND label = Control(id);
-    ::SetWindowTextW(label, WideFromShiftJis(text).c_str());
+    ::SetWindowTextW(label, ShownText(text).c_str());
     // Labels size themselves to their text, growing to the right.
     SizeLabelToText(label);
 }
@@ -440,11 +453,18 @@ void TMainForm::SetLogRingChecked(bool checked) {
 }
 
 void TMainForm::SetLogRingHint(const std::string& hint) {
-    SetHint(Control(IDC_LOGRINGFLAG), WideFromShiftJis(hint));
+    SetHint(Control(IDC_LOGRINGFLAG), ShownText(hint));
 }
 
 void TMainForm::SetNumberCaption(const std::string& text) {
     SetCaption(IDC_NUMBERLABEL, text);
+    if (CaptionsChanged_) {
+        CaptionsChanged_();
+    }
+}
+
+std::wstring TMainForm::NumberCaption() const {
+    return WindowText(Control(IDC_NUMBERLABEL));
 }
 
 void TMainForm::SetTimeCaption(const std::string& text) {
@@ -453,20 +473,23 @@ void TMainForm::SetTimeCaption(const std::string& text) {
 
 void TMainForm::SetStatusCaption(const std::string& text) {
     SetCaption(IDC_STATUSLABEL, text);
+    if (CaptionsChanged_) {
+        CaptionsChanged_();
+    }
 }
 
 void TMainForm::ShowMessage(const std::string& text) {
-    ::MessageBoxW(Window_, WideFromShiftJis(text).c_str(), kTitle, MB_OK);
+    ::MessageBoxW(Window_, ShownText(text).c_str(), kTitle, MB_OK);
 }
 
 void TMainForm::ShowError(const std::string& text) {
-    ::MessageBoxW(Window_, WideFromShiftJis(text).c_str(), kTitle, MB_OK | MB_ICONERROR);
+    ::MessageBoxW(Window_, ShownText(text).c_str(), kTitle, MB_OK | MB_ICONERROR);
 }
 
 void TMainForm::ShowNotice(const std::string& text) {
     // A box of its own on a thread of its own: the window thread goes on
     // polling while the user has not read it.
-    std::thread([wide = WideFromShiftJis(text)] {
+    std::thread([wide = ShownText(text)] {
         ::MessageBoxW(nullptr, wide.c_str(), kTitle, MB_OK | MB_ICONWARNING | MB_TOPMOST);
     }).detach();
 }
@@ -478,10 +501,27 @@ void TMainForm::MinimizeApplication() {
 }
 
 void TMainForm::RestoreApplication() {
+    // Hidden from the notification-area icon: a new caller shows it again.
+    if (!::IsWindowVisible(Window_)) {
+        ::ShowWindow(Window_, SW_SHOWNOACTIVATE);
+    }
     if (::IsIconic(Window_)) {
         ::ShowWindow(Window_, SW_RESTORE);
         ::SetForegroundWindow(Window_);
     }
+}
+
+void TMainForm::ToggleVisible(bool visible) {
+    if (!visible) {
+        ::ShowWindow(Window_, SW_HIDE);
+        return;
+    }
+    ::ShowWindow(Window_, ::IsIconic(Window_) ? SW_RESTORE : SW_SHOW);
+    ::SetForegroundWindow(Window_);
+}
+
+void TMainForm::CheckNow() {
+    Handle([this] { Monitor_->CheckButtonClick(); });
 }
 
 void TMainForm::SetStandbyHandlers(std::function<void()> minimized,

@@ -11,6 +11,7 @@
 #include "win32/CommPort.h"
 #include "win32/Layout.h"
 #include "win32/RegistrySettingsStore.h"
+#include "win32/Resource.h"
 #include "win32/WinProgramLocation.h"
 #include "win32/WinTimer.h"
 
@@ -20,6 +21,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include <windows.h>
@@ -51,6 +53,26 @@ public:
     bool PreTranslate(MSG& message);
     // What AboutButton opens: the version dialog, modally.
     void SetAboutDialog(std::function<void()> showAbout) { ShowAbout_ = std::move(showAbout); }
+
+    // For the added views (TCallerFeatures): called after each change of the
+    // number or the status, and offered every window message first.
+    void SetCaptionsChanged(std::function<void()> changed) {
+        CaptionsChanged_ = std::move(changed);
+    }
+    using TMessageHook = std::function<std::optional<LRESULT>(UINT, WPARAM, LPARAM)>;
+    void SetMessageHook(TMessageHook hook) { MessageHook_ = std::move(hook); }
+    HINSTANCE Instance() const { return Instance_; }
+    HFONT WindowFont() const { return WindowFont_; }
+    HWND NumberLabel() const { return Control(IDC_NUMBERLABEL); }
+    std::wstring NumberCaption() const;
+    const TCallerMonitor& Monitor() const { return *Monitor_; }
+    ISettingsStore& SettingsStore() { return Settings_; }
+    const IProgramLocation& Location() const { return Location_; }
+    void SetHint(HWND control, const std::wstring& text);
+    // Shows (restoring it when minimised) or hides the window.
+    void ToggleVisible(bool visible);
+    // What 即刻 does.
+    void CheckNow();
 
     // IView.
     std::string PortText() const override;
@@ -88,7 +110,6 @@ private:
     std::string TextOf(int id) const;
     void SetTextOf(int id, const std::string& text);
     void SetCaption(int id, const std::string& text);
-    void SetHint(HWND control, const std::wstring& text);
 
     HINSTANCE Instance_;
     HWND Window_ = nullptr;
@@ -110,6 +131,8 @@ private:
     std::unique_ptr<TCallerMonitor> Monitor_;
 
     std::function<void()> ShowAbout_;
+    std::function<void()> CaptionsChanged_;
+    TMessageHook MessageHook_;
     std::function<void()> Minimized_;
     std::function<void()> Restored_;
     bool WasMinimized_ = false;

@@ -23,3 +23,25 @@
 #define IDC_PRODUCTNAME 203
 #define IDC_VERSION 204
 #define IDC_OKBUTTON 1
+
+// Added views: the caller's name or area at a glance, the history, naming.
+#define IDC_CALLERGLANCE 120
+#define IDD_HISTORY 300
+#define IDC_HISTORYLIST 301
+#define IDC_HISTORYNAME 302
+#define IDC_HISTORYCOPY 303
+#define IDD_NAME 310
+#define IDC_NAMEPROMPT 311
+#define IDC_NAMEEDIT 312
+
+// Menu commands of the context menu and the notification-area icon.
+#define IDM_NAMECALLER 400
+#define IDM_HISTORY 401
+#define IDM_AUTOSTART 402
+#define IDM_TRAY 403
+#define IDM_NOTIFY 404
+#define IDM_SHOW 405
+#define IDM_CHECK 406
+#define IDM_QUIT 407
+#define IDM_OPENPHONEBOOK 408
+#define IDM_CHOOSEPHONEBOOK 409

@@ -3,6 +3,7 @@
 // time and ends hidden.
 #include "win32/AboutDialog.h"
 #include "win32/Resource.h"
+#include "win32/UiText.h"
 
 #include <gtest/gtest.h>
 
@@ -28,6 +29,7 @@ void CALLBACK LookAndPressOk(HWND, UINT, UINT_PTR timer, DWORD) {
 }
 
 TEST(AboutDialogTest, OpensMaximisedEachTimeWithMoveAndCloseOnly) {
+    SetEnglishInterface(false);
     TMyAboutDialogBox dialog(::GetModuleHandleW(nullptr), nullptr);
     ASSERT_TRUE(dialog.Handle());
     EXPECT_FALSE(::IsWindowVisible(dialog.Handle()));

@@ -9,7 +9,7 @@
 #   wine-env.sh stop DIR               end the server and Xvfb
 #
 # Nothing outlives its use for long: the server ends a minute after its last
-# program, and Xvfb when the server's last window connection closes.
+# program, and Xvfb with the server.
 # DIR/env holds the variables for Wine commands: ". DIR/env; wine ...".
 # The ports folder is where "ta-sim --ports-folder DIR/ports --link COMn" puts its link.
 set -euo pipefail
@@ -32,9 +32,12 @@ start_display() {
     fi
     # Xvfb picks a free display itself and writes its number to fd 3.
     rm -f "$dir/display"
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -terminate 3>"$dir/display" \
+    # Not -terminate: it would end when one test program's last window goes,
+    # under the next program's first one. It ends with the server (start).
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$dir/display" \
         </dev/null >"$dir/xvfb.log" 2>&1 9>&- &
     echo $! >"$dir/xvfb.pid"
+    rm -f "$dir/xvfb.watched"
     for _ in $(seq 100); do
         [ -s "$dir/display" ] && break
         sleep 0.05
@@ -84,6 +87,15 @@ start() {
     write_env
     . "$dir/env"
     up
+    if [ -f "$dir/xvfb.pid" ] && [ ! -f "$dir/xvfb.watched" ]; then
+        # Xvfb ends when the server does.
+        touch "$dir/xvfb.watched"
+        (
+            wineserver -w
+            kill "$(cat "$dir/xvfb.pid")" 2>/dev/null
+            rm -f "$dir/xvfb.pid" "$dir/xvfb.watched" "$dir/display"
+        ) </dev/null >/dev/null 2>&1 9>&- &
+    fi
 }
 
 # The server stays a minute after its last program, so that each test
@@ -115,7 +127,7 @@ stop)
     fi
     if [ -f "$dir/xvfb.pid" ]; then
         kill "$(cat "$dir/xvfb.pid")" 2>/dev/null || true
-        rm -f "$dir/xvfb.pid" "$dir/display"
+        rm -f "$dir/xvfb.pid" "$dir/display" "$dir/xvfb.watched"
     fi
     rm -f "$dir/env"
     ;;

@@ -46,6 +46,9 @@ class Wine:
 
     def start(self, exe, shim=True):
         env = dict(self.env)
+        # A Japanese user: the texts checked are the program's own; elsewhere
+        # it shows English (Wine takes the user's language from LC_ALL).
+        env["LC_ALL"] = "ja_JP.UTF-8"
         if shim:
             env["LD_PRELOAD"] = self.shim
         with open(os.path.join(self.root, "telvane.err"), "ab") as err:

@@ -1,0 +1,51 @@
+// Telvane's icon in the notification area: kept while the Tray setting is
+// on, or added only for a balloon and removed when the balloon goes.
+#pragma once
+
+#include <string>
+
+#include <windows.h>
+// After windows.h, which it needs.
+#include <shellapi.h>
+
+namespace telvane::win32 {
+
+class TNotifyIcon {
+public:
+    // Messages about the icon go to window as callbackMessage, with the
+    // mouse or balloon event in the low word of lParam.
+    TNotifyIcon(HWND window, UINT callbackMessage, HICON normal, HICON unreachable);
+    ~TNotifyIcon();
+    TNotifyIcon(const TNotifyIcon&) = delete;
+    TNotifyIcon& operator=(const TNotifyIcon&) = delete;
+
+    // The icon on its own (the Tray setting).
+    void SetKept(bool kept);
+    bool Kept() const { return Kept_; }
+    bool Shown() const { return Shown_; }
+    void SetTip(const std::wstring& tip);
+    void SetReachable(bool reachable);
+    // Shows a balloon; without a kept icon one is added for it.
+    void Balloon(const std::wstring& title, const std::wstring& text);
+    // The balloon went (timed out, clicked or closed): a temporary icon goes.
+    void BalloonEnded();
+
+    // Cut to the fields' sizes, at a character boundary.
+    static std::wstring Fit(const std::wstring& text, std::size_t capacity);
+
+private:
+    NOTIFYICONDATAW Data(UINT flags) const;
+    void Add();
+    void Remove();
+
+    HWND Window_;
+    UINT Message_;
+    HICON Normal_;
+    HICON Unreachable_;
+    bool Kept_ = false;
+    bool Shown_ = false;
+    bool Reachable_ = true;
+    std::wstring Tip_;
+};
+
+} // namespace telvane::win32
