@@ -1,5 +1,6 @@
 #include "win32/WinProgramLocation.h"
 
+#include "monitor/CallLogFolder.h"
 #include "monitor/WideText.h"
 
 #include <windows.h>
@@ -34,12 +35,24 @@ std::wstring FolderWithSeparator() {
 
 } // namespace
 
-std::filesystem::path TWinProgramLocation::Folder() const {
-    return std::filesystem::path(FolderWithSeparator());
+TWinProgramLocation::TWinProgramLocation() {
+    const std::filesystem::path program(FolderWithSeparator());
+    Folder_ = CallLogFolder(program);
+    UserData_ = Folder_ != program;
+    std::wstring text = Folder_.wstring();
+    if (!text.empty() && text.back() != L'\\' && text.back() != L'/') {
+        text += L'\\';
+    }
+    FolderText_ = ShiftJisFromWide(text);
 }
 
-std::string TWinProgramLocation::FolderText() const {
-    return ShiftJisFromWide(FolderWithSeparator());
+std::filesystem::path TWinProgramLocation::Folder() const {
+    if (UserData_) {
+        // A folder that cannot be made shows as the log's own failure.
+        std::error_code ignored;
+        std::filesystem::create_directories(Folder_, ignored);
+    }
+    return Folder_;
 }
 
 } // namespace telvane::win32
