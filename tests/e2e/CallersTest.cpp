@@ -60,5 +60,22 @@ TEST_F(EndToEnd, KnownCallerShowsByNameAndAnUnknownTokyoNumberByArea) {
     EXPECT_EQ(saved.size(), kSettingNames.size());
 }
 
+// Started on an English desktop, the real program speaks English: the area
+// of the same Tokyo number, the number's kind, and the call log unchanged.
+TEST_F(EndToEnd, AnEnglishDesktopGetsTheAreaInEnglishAndTheLogUnchanged) {
+    const auto trace = Root.Path() / "glance.txt";
+    Program->SetEnvironment("TELVANE_GLANCE_TRACE", trace.string());
+    Program->SetEnvironment("LANG", "en_US.UTF-8");
+    WriteSettings(SettingsFile(), Polling());
+    ASSERT_NO_FATAL_FAILURE(Start());
+    std::string line;
+    ASSERT_NO_FATAL_FAILURE(NextLine(line));
+    EXPECT_EQ(Fields(line).at(2),
+              "\x94\xD4\x8D\x86\x8F\xEE\x95\xF1\x82\xC8\x82\xB5"); // 番号情報なし
+    ASSERT_NO_FATAL_FAILURE(RingBetweenPolls("0398765432"));
+    ASSERT_NO_FATAL_FAILURE(NextLine(line));
+    EXPECT_TRUE(WaitForGlance(trace, "shown\tTokyo\t03-9876-5432")) << ReadFile(trace);
+}
+
 } // namespace
 } // namespace e2e
