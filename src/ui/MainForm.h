@@ -8,7 +8,7 @@
 #include "monitor/CallerMonitor.h"
 #include "monitor/Clock.h"
 #include "session/Autostart.h"
-#include "ui/CommPort.h"
+#include "port/CommPort.h"
 #include "ui/QtProgramLocation.h"
 #include "ui/QtTimer.h"
 #include "ui/qtcore/QtSettingsStore.h"

@@ -8,7 +8,7 @@
 #include "monitor/CallFanout.h"
 #include "monitor/CallerMonitor.h"
 #include "monitor/Clock.h"
-#include "win32/CommPort.h"
+#include "port/CommPort.h"
 #include "win32/Layout.h"
 #include "win32/RegistrySettingsStore.h"
 #include "win32/Resource.h"

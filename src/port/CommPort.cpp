@@ -1,4 +1,4 @@
-#include "ui/CommPort.h"
+#include "port/CommPort.h"
 
 #include <algorithm>
 #include <limits>
