@@ -1,5 +1,5 @@
 // Shift_JIS decoding with iconv. CP932 is the code page Windows and Japanese
-// phones actually write (Shift_JIS with the extensions of code page 932).
+// phones actually write (Shift_JIS plus the vendor extensions).
 #include "callers/TextDecoding.h"
 
 #include <cerrno>
