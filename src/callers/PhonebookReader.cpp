@@ -10,6 +10,27 @@
 namespace telvane {
 namespace {
 
+// Calls visit(line, lineNumber) for each line of the text, without its LF or
+// CR LF, for as long as visit returns true. Lines count from 1.
+template <typename Visit> void ForEachLine(std::string_view text, Visit&& visit) {
+    std::size_t lineNumber = 0;
+    std::size_t position = 0;
+    while (position < text.size()) {
+        std::size_t end = text.find('\n', position);
+        if (end == std::string_view::npos) {
+            end = text.size();
+        }
+        std::string_view line = text.substr(position, end - position);
+        position = end + 1;
+        if (!line.empty() && line.back() == '\r') {
+            line.remove_suffix(1);
+        }
+        if (!visit(line, ++lineNumber)) {
+            return;
+        }
+    }
+}
+
 // The messages, in Japanese and English.
 struct TMessage {
     const char* Japanese;
@@ -295,21 +316,13 @@ public:
         : Numbers_(numbers), Read_(read), Reporter_(reporter) {}
 
     void Read(std::string_view text) {
-        std::size_t lineNumber = 0;
-        std::size_t position = 0;
-        while (position < text.size() && !Read_.Error) {
-            std::size_t end = text.find('\n', position);
-            if (end == std::string_view::npos) {
-                end = text.size();
-            }
-            std::string_view line = text.substr(position, end - position);
-            position = end + 1;
-            ++lineNumber;
-            if (!line.empty() && line.back() == '\r') {
-                line.remove_suffix(1);
+        ForEachLine(text, [this](std::string_view line, std::size_t lineNumber) {
+            if (Read_.Error) {
+                return false;
             }
             AddPhysicalLine(line, lineNumber);
-        }
+            return true;
+        });
         FlushLogical();
         if (Card_) {
             // A card cut off by the end of the file still counts if usable.
@@ -520,35 +533,23 @@ std::optional<std::vector<std::string>> CsvFields(std::string_view line) {
 
 void ReadCsv(std::string_view text, const TNumberKnowledge& numbers, TContactsRead& read,
              TReporter& reporter) {
-    std::size_t lineNumber = 0;
-    std::size_t position = 0;
     std::size_t rows = 0;
-    while (position < text.size()) {
-        std::size_t end = text.find('\n', position);
-        if (end == std::string_view::npos) {
-            end = text.size();
-        }
-        std::string_view line = text.substr(position, end - position);
-        position = end + 1;
-        ++lineNumber;
-        if (!line.empty() && line.back() == '\r') {
-            line.remove_suffix(1);
-        }
+    ForEachLine(text, [&](std::string_view line, std::size_t lineNumber) {
         if (line.find_first_not_of(" \t") == std::string_view::npos) {
-            continue;
+            return true;
         }
         if (++rows > kMaxPhonebookCards) {
             reporter.Fail(lineNumber, kTooManyCards);
-            return;
+            return false;
         }
         if (line.size() > kMaxPhonebookLineBytes) {
             reporter.Skip(lineNumber, kLineTooLong);
-            continue;
+            return true;
         }
         std::optional<std::vector<std::string>> fields = CsvFields(line);
         if (!fields || fields->size() < 2) {
             reporter.Skip(lineNumber, kNotCsvLine);
-            continue;
+            return true;
         }
         std::string number = Utf8OrShiftJis((*fields)[0]);
         std::string name = CleanName(Utf8OrShiftJis((*fields)[1]));
@@ -567,15 +568,15 @@ void ReadCsv(std::string_view text, const TNumberKnowledge& numbers, TContactsRe
             if (rows > 1) {
                 reporter.Skip(lineNumber, kNoNumber);
             }
-            continue;
+            return true;
         }
         if (name.empty()) {
             reporter.Skip(lineNumber, kNoName);
-            continue;
+            return true;
         }
         if (name.size() > kMaxNameBytes) {
             reporter.Skip(lineNumber, kNameTooLong);
-            continue;
+            return true;
         }
         TContact contact;
         contact.Name = std::move(name);
@@ -583,7 +584,8 @@ void ReadCsv(std::string_view text, const TNumberKnowledge& numbers, TContactsRe
         contact.Keys.push_back(std::move(key));
         contact.Line = lineNumber;
         read.Contacts.push_back(std::move(contact));
-    }
+        return true;
+    });
 }
 
 } // namespace

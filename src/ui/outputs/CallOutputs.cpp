@@ -57,6 +57,8 @@ void TCallOutputs::Apply(const TAddedSettings& settings) {
         Tray_ = std::make_unique<TTrayIcon>(
             Form_, [this] { return FromShiftJis(Form_.Monitor().GetLastPollTime()); });
         connect(Tray_.get(), &TTrayIcon::CheckRequested, &Form_, &TMainForm::CheckButtonClick);
+        // Every query's result sets the number, and with it the last poll.
+        connect(&Form_, &TMainForm::NumberCaptionSet, Tray_.get(), &TTrayIcon::Refresh);
         connect(Tray_.get(), &TTrayIcon::HistoryRequested, this, &TCallOutputs::HistoryRequested);
         connect(Tray_.get(), &TTrayIcon::QuitRequested, this, [this] {
             Form_.close();

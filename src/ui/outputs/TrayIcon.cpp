@@ -15,7 +15,7 @@ namespace telvane {
 
 TTrayIcon::TTrayIcon(QWidget& window, std::function<QString()> lastPoll, QObject* parent)
     : QObject(parent), Window_(window), LastPoll_(std::move(lastPoll)),
-      Icon_(new QSystemTrayIcon(this)), Refresh_(new QTimer(this)), Normal_(ProgramIcon()) {
+      Icon_(new QSystemTrayIcon(this)), Normal_(ProgramIcon()) {
     // Unreachable: the program's icon greyed out.
     Unreachable_ = QIcon(Normal_.pixmap(64, QIcon::Disabled));
     auto* menu = new QMenu(&window);
@@ -41,10 +41,6 @@ TTrayIcon::TTrayIcon(QWidget& window, std::function<QString()> lastPoll, QObject
                     ShowWindow(Window_);
                 }
             });
-    // The last answered poll changes with every poll and tells no one; the
-    // tooltip catches up every few seconds.
-    connect(Refresh_, &QTimer::timeout, this, &TTrayIcon::Refresh);
-    Refresh_->start(5000);
     if (!QSystemTrayIcon::isSystemTrayAvailable()) {
         std::fputs("telvane: no notification area to put the tray icon in\n", stderr);
     }

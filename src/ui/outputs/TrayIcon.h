@@ -11,7 +11,6 @@
 
 class QAction;
 class QSystemTrayIcon;
-class QTimer;
 class QWidget;
 
 namespace telvane {
@@ -31,6 +30,8 @@ public:
     }
     bool AdapterUp() const { return Up_; }
     QString ToolTip() const;
+    // Reads the last answered poll again; called after each query's result.
+    void Refresh();
 
     // Shows the window in front, whether it was hidden or minimised.
     static void ShowWindow(QWidget& window);
@@ -44,13 +45,10 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void Refresh();
-
     QWidget& Window_;
     std::function<QString()> LastPoll_;
     QSystemTrayIcon* Icon_;
     QAction* History_;
-    QTimer* Refresh_;
     QIcon Normal_;
     QIcon Unreachable_;
     std::function<bool()> HistoryAvailable_;
