@@ -108,6 +108,12 @@ TRegistrySettingsStore::ReadTextAs(const std::string& name,
     case REG_SZ:
     case REG_EXPAND_SZ:
         return narrow(WideOf(*value));
+    case REG_BINARY:
+        // A text that code page 932 cannot carry, kept as its bytes.
+        if (narrow == ShiftJisFromWide) {
+            return std::string(value->Bytes.begin(), value->Bytes.end());
+        }
+        return std::nullopt;
     case REG_DWORD:
         // A number where a text belongs reads as its digits.
         if (const std::optional<DWORD> number = DwordOf(*value)) {
@@ -144,7 +150,20 @@ std::optional<bool> TRegistrySettingsStore::ReadFlag(const std::string& name) co
 }
 
 void TRegistrySettingsStore::WriteText(const std::string& name, const std::string& text) {
-    WriteWide(name, WideFromShiftJis(text));
+    // REG_SZ wherever the text survives code page 932, so that the values
+    // read as they always did; an adapter line holding bytes that are no
+    // Shift_JIS, or a NUL, goes in as its bytes instead, or the next start
+    // would see a changed line where none changed.
+    const std::wstring wide = WideFromShiftJis(text);
+    if (text.find('\0') == std::string::npos && ShiftJisFromWide(wide) == text) {
+        WriteWide(name, wide);
+        return;
+    }
+    if (Key_) {
+        ::RegSetValueExW(Key_, WideFromShiftJis(name).c_str(), 0, REG_BINARY,
+                         reinterpret_cast<const BYTE*>(text.data()),
+                         static_cast<DWORD>(text.size()));
+    }
 }
 
 void TRegistrySettingsStore::WriteUtf8Text(const std::string& name, const std::string& text) {

@@ -1,5 +1,6 @@
 // The monitor's settings store on the registry under HKEY_CURRENT_USER (or
-// another root, for tests): texts as REG_SZ, flags as REG_DWORD.
+// another root, for tests): texts as REG_SZ, flags as REG_DWORD. A text
+// that does not survive code page 932 is kept as REG_BINARY, byte for byte.
 #pragma once
 
 #include "monitor/SettingsStore.h"

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <iterator>
 #include <string>
 
 namespace telvane::win32 {
@@ -97,8 +98,25 @@ TEST_F(RegistrySettingsStoreTest, ReadsValuesOfOtherKindsWhereTheyMakeSense) {
     EXPECT_EQ(store.ReadText("LogRing"), "2");
     EXPECT_EQ(store.ReadFlag("Dream"), true);
     EXPECT_TRUE(store.ValueExists("Port"));
-    EXPECT_EQ(store.ReadText("Port"), std::nullopt);
+    EXPECT_EQ(store.ReadText("Port"), std::string("\x01\x02"));
     EXPECT_EQ(store.ReadFlag("Port"), std::nullopt);
+}
+
+TEST_F(RegistrySettingsStoreTest, AdapterLinesThatAreNoShiftJisComeBackByteForByte) {
+    // A cut-off lead byte, a NUL and bytes no code page maps: a changed line
+    // read back would be taken for a new caller at the next start.
+    const std::string lines[] = {"RECEIVE CALLING PARTY=0312\x82", std::string("A\0B", 3),
+                                 "INS \x81\x20\xFD"};
+    TRegistrySettingsStore store;
+    ASSERT_TRUE(store.OpenKey(Path, true));
+    for (std::size_t i = 0; i < std::size(lines); ++i) {
+        store.WriteText("Magic" + std::to_string(i), lines[i]);
+    }
+    store.CloseKey();
+    ASSERT_TRUE(store.OpenKey(Path, false));
+    for (std::size_t i = 0; i < std::size(lines); ++i) {
+        EXPECT_EQ(store.ReadText("Magic" + std::to_string(i)), lines[i]) << i;
+    }
 }
 
 } // namespace
