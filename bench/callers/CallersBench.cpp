@@ -1,7 +1,10 @@
 // Who called: loading a 10,000-card phonebook, looking a caller up in it,
-// opening a 100,000-line call log, and the memory the phonebook holds.
+// opening a 100,000-line call log, the memory the phonebook holds, and
+// reading a Japanese caller with libphonenumber or the compiled table.
 #include "callers/CallHistory.h"
+#include "callers/JapanNumbering.h"
 #include "callers/NumberKnowledge.h"
+#include "callers/NumberReader.h"
 #include "callers/Phonebook.h"
 
 #include <benchmark/benchmark.h>
@@ -157,6 +160,26 @@ BENCHMARK(BM_OpenHistory100000Lines)
     ->Arg(0)
     ->Arg(1)
     ->Unit(benchmark::kMillisecond);
+
+// One caller text to its reading (national format, kind, area, key), in
+// turn over landlines, a mobile, a toll-free and a "+81" number:
+// libphonenumber (table:0) against the table compiled out of its data (table:1).
+void BM_ReadJapaneseCaller(benchmark::State& state) {
+    const auto reader = MakeNumberReader("JP", false);
+    const bool table = state.range(0) != 0;
+    const std::string callers[] = {"0312345678", "0155231234",      "09012345678",
+                                   "0120123456", "+81 6-1234-5678", "0467231234"};
+    std::size_t next = 0;
+    for (auto _ : state) {
+        const std::string& caller = callers[next++ % std::size(callers)];
+        if (table) {
+            benchmark::DoNotOptimize(ReadJapaneseNumber(caller, false));
+        } else {
+            benchmark::DoNotOptimize(ReadNumber(*reader, caller));
+        }
+    }
+}
+BENCHMARK(BM_ReadJapaneseCaller)->ArgName("table")->Arg(0)->Arg(1);
 
 } // namespace
 
