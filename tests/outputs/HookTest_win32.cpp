@@ -16,17 +16,18 @@ namespace {
 
 std::string Self;
 
-std::wstring EventName(const std::string& marker) {
+// The event of a "hold" part, which lives as long as the part does.
+std::wstring HoldName(const std::string& marker) {
     return L"Local\\telvane-hook-test-" + std::wstring(marker.begin(), marker.end());
 }
 
-// Whether a "hold" part with this marker still runs.
+HANDLE OpenHold(const std::string& marker) {
+    return OpenEventW(EVENT_MODIFY_STATE, FALSE, HoldName(marker).c_str());
+}
+
 bool Alive(const std::string& marker) {
-    HANDLE event = OpenEventW(EVENT_MODIFY_STATE, FALSE, EventName(marker).c_str());
-    if (event != nullptr) {
-        CloseHandle(event);
-    }
-    return event != nullptr;
+    HANDLE event = OpenHold(marker);
+    return event != nullptr && CloseHandle(event);
 }
 
 bool Eventually(const std::function<bool()>& done) {
@@ -36,23 +37,15 @@ bool Eventually(const std::function<bool()>& done) {
     return done();
 }
 
-HANDLE Start(const std::string& arguments, DWORD flags) {
+HANDLE Start(const std::string& arguments, DWORD flags = 0) {
     std::string line = "\"" + Self + "\" " + arguments;
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, flags, nullptr, nullptr,
-                        &startup, &process)) {
-        return nullptr;
-    }
+    CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, flags, nullptr, nullptr, &startup,
+                   &process);
     CloseHandle(process.hThread);
     return process.hProcess;
-}
-
-void StartAndForget(const std::string& arguments, DWORD flags) {
-    if (HANDLE process = Start(arguments, flags)) {
-        CloseHandle(process);
-    }
 }
 
 int Part(const std::vector<std::string>& words) {
@@ -61,26 +54,20 @@ int Part(const std::vector<std::string>& words) {
         for (int i = 0; i < 1000; ++i) {
             fwrite(chunk.data(), 1, chunk.size(), stdout);
         }
-        return 0;
-    }
-    if (words[0] == "hold") { // until the test lets it go
-        HANDLE event = CreateEventW(nullptr, TRUE, FALSE, EventName(words[1]).c_str());
-        WaitForSingleObject(event, 60000);
-        return 0;
-    }
-    if (words[0] == "tree") { // the second one as far from its parent as Windows goes
-        StartAndForget("hold " + words[1] + "1", 0);
-        StartAndForget("hold " + words[1] + "2", DETACHED_PROCESS | CREATE_NEW_PROCESS_GROUP);
+    } else if (words[0] == "hold") { // until the test lets it go
+        WaitForSingleObject(CreateEventW(nullptr, TRUE, FALSE, HoldName(words[1]).c_str()), 60000);
+    } else if (words[0] == "tree") { // the second as far from its parent as Windows goes
+        CloseHandle(Start("hold " + words[1] + "1"));
+        CloseHandle(Start("hold " + words[1] + "2", DETACHED_PROCESS | CREATE_NEW_PROCESS_GROUP));
         Sleep(words[2] == "wait" ? 60000 : 0);
-        return 0;
-    }
-    if (words[0] == "crash") { // Telvane killed while its hook runs
+    } else if (words[0] == "crash") { // Telvane killed while its hook runs
         THookRunner runner({Self, "tree", words[1], "wait"}, words[2], nullptr);
         runner.Post(TCallEvent{});
-        Eventually([&] { return Alive(words[1] + "1") && Alive(words[1] + "2"); });
-        TerminateProcess(GetCurrentProcess(), 9);
+        if (Eventually([&] { return Alive(words[1] + "1") && Alive(words[1] + "2"); })) {
+            TerminateProcess(GetCurrentProcess(), 9);
+        }
     }
-    return 2;
+    return 0;
 }
 
 TEST(HookWin32, OutputIsBoundedWhileTheHookRuns) {
@@ -99,10 +86,12 @@ TEST(HookWin32, OutputIsBoundedWhileTheHookRuns) {
 TEST(HookWin32, WhatAHookStartedEndsWithTelvaneUnlessItFinishedOnTime) {
     testing::TTempFolder folder;
     const std::string log = (folder.Path() / "hook.log").string();
-    HANDLE crashed = Start("crash m7 \"" + log + "\"", 0);
-    ASSERT_NE(crashed, nullptr);
+    HANDLE crashed = Start("crash m7 \"" + log + "\"");
+    DWORD code = 0;
     WaitForSingleObject(crashed, 60000);
+    GetExitCodeProcess(crashed, &code);
     CloseHandle(crashed);
+    EXPECT_EQ(code, 9u); // its hook had started
     EXPECT_TRUE(Eventually([] { return !Alive("m71") && !Alive("m72"); }));
 
     THookRunner runner({Self, "tree", "m8", "now"}, log, nullptr);
@@ -110,10 +99,9 @@ TEST(HookWin32, WhatAHookStartedEndsWithTelvaneUnlessItFinishedOnTime) {
     ASSERT_TRUE(runner.WaitIdle(std::chrono::seconds(60)));
     EXPECT_TRUE(Eventually([] { return Alive("m81") && Alive("m82"); }));
     for (const char* marker : {"m71", "m72", "m81", "m82"}) {
-        if (HANDLE event = OpenEventW(EVENT_MODIFY_STATE, FALSE, EventName(marker).c_str())) {
-            SetEvent(event);
-            CloseHandle(event);
-        }
+        HANDLE event = OpenHold(marker);
+        SetEvent(event);
+        CloseHandle(event);
     }
 }
 

@@ -127,14 +127,17 @@ protected:
     std::string Log(const char* name = "hook.log") {
         return testing::ReadFile(Folder.Path() / name);
     }
-    // How many processes run exactly these words; with end, they are killed.
-    static int Running(const std::string& words, bool end = false) {
+    // How many of "sleep 30.<n>1" to "sleep 30.<n>3" run; with end, they are killed.
+    static int Sleeps(char n, bool end = false) {
         int found = 0;
         std::error_code ignored;
         for (const auto& entry : std::filesystem::directory_iterator("/proc", ignored)) {
-            std::string line = testing::ReadFile(entry.path() / "cmdline");
-            std::replace(line.begin(), line.end(), '\0', ' ');
-            if (line == words + " ") {
+            const std::string line = testing::ReadFile(entry.path() / "cmdline");
+            if (line.size() == 12 && line.rfind(std::string("sleep\0"
+                                                            "30.",
+                                                            9) +
+                                                    n,
+                                                0) == 0) {
                 ++found;
                 if (end) {
                     ::kill(std::stoi(entry.path().filename().string()), SIGKILL);
@@ -245,50 +248,34 @@ TEST_F(Hook, OutputIsBoundedWhileTheHookRuns) {
 }
 
 TEST_F(Hook, WhatAHookStartedEndsWithItUnlessItFinishedOnTime) {
-    const auto hook = [](const char* n) {
+    const auto hook = [](char n, const char* then) {
         const std::string s = std::string("sleep 30.") + n;
-        return Words{"sh", "-c", s + "1 & setsid " + s + "2 & (" + s + "3 &); sleep 60"};
+        return Words{"sh", "-c", s + "1 & setsid " + s + "2 & (" + s + "3 &)" + then};
     };
-    const auto started = [](const char* n) {
-        return Eventually([n] {
-            for (char last : {'1', '2', '3'}) {
-                if (Running(std::string("sleep 30.") + n + last) != 1) {
-                    return false;
-                }
-            }
-            return true;
-        });
-    };
-    const auto leftOver = [](const char* n) {
-        int left = 0;
-        for (char last : {'1', '2', '3'}) {
-            left += Running(std::string("sleep 30.") + n + last, true);
-        }
-        return left;
-    };
+    const auto started = [](char n) { return Eventually([n] { return Sleeps(n) == 3; }); };
     THookLimits limits;
     limits.Timeout = std::chrono::milliseconds(1500);
-    auto runner = Runner(hook("4"), limits);
+    auto runner = Runner(hook('4', "; sleep 60"), limits);
     runner->Post(Call("1"));
-    ASSERT_TRUE(started("4"));
+    ASSERT_TRUE(started('4'));
     ASSERT_TRUE(runner->WaitIdle(std::chrono::seconds(20)));
-    EXPECT_EQ(leftOver("4"), 0);
+    EXPECT_EQ(Sleeps('4', true), 0);
     EXPECT_EQ(Children(), "");
 
     // Closing the program ends a running hook the same way.
-    runner = Runner(hook("5"));
+    runner = Runner(hook('5', "; sleep 60"));
     runner->Post(Call("2"));
-    ASSERT_TRUE(started("5"));
+    ASSERT_TRUE(started('5'));
     runner.reset();
-    EXPECT_EQ(leftOver("5"), 0);
+    EXPECT_EQ(Sleeps('5', true), 0);
     EXPECT_EQ(Children(), "");
 
     // Background work of a hook that ended on time is its own business.
-    runner = Runner(Words{"sh", "-c", "sleep 30.61 & setsid sleep 30.62 & (sleep 30.63 &)"});
+    runner = Runner(hook('6', ""));
     runner->Post(Call("3"));
     ASSERT_TRUE(runner->WaitIdle(std::chrono::seconds(20)));
-    EXPECT_TRUE(started("6"));
-    EXPECT_EQ(leftOver("6"), 3);
+    EXPECT_TRUE(started('6'));
+    EXPECT_EQ(Sleeps('6', true), 3);
 }
 
 } // namespace
