@@ -85,6 +85,23 @@ void HookLatency(int calls, const std::string& folder) {
     Print("call -> hook program running", ms);
 }
 
+// A hook that writes without end until its time is up: what reading and
+// dropping its output costs, and what of it stays on disk.
+void HookFlood(const std::string& folder) {
+    const std::string log = folder + "/flood.log";
+    THookLimits limits;
+    limits.Timeout = seconds(5);
+    THookRunner hook(
+        {"yes"}, log, [](const std::string&) {}, limits);
+    const double before = CpuMs();
+    hook.Post(Call(0));
+    hook.WaitIdle(seconds(30));
+    std::ifstream last(log, std::ios::ate), older(log + ".1", std::ios::ate);
+    std::printf("hook writing without end for 5 s: %.0f ms processor time, log %lld + %lld bytes\n",
+                CpuMs() - before, static_cast<long long>(last.tellg()),
+                static_cast<long long>(older.tellg()));
+}
+
 struct TSubscriber {
     std::mutex Mutex;
     std::condition_variable Changed;
@@ -182,6 +199,7 @@ int main(int argc, char** argv) {
     const std::string folder = qEnvironmentVariable("TMPDIR", QStringLiteral("/tmp")).toStdString();
     Idle(port, folder);
     HookLatency(calls, folder);
+    HookFlood(folder);
     MqttLatency(calls, port);
     NotifyLatency(calls);
     return 0;

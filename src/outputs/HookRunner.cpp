@@ -1,14 +1,13 @@
 #include "outputs/HookRunner.h"
 
-#include <filesystem>
-#include <fstream>
+#include <algorithm>
 
 namespace telvane {
 
 THookRunner::THookRunner(std::vector<std::string> arguments, std::string logFile, TReport report,
                          THookLimits limits)
     : Arguments_(std::move(arguments)), LogFile_(std::move(logFile)), Report_(std::move(report)),
-      Limits_(limits), Thread_([this] { Run(); }) {}
+      Limits_(limits), Log_(LogFile_, limits.LogCap, limits.RunCap), Thread_([this] { Run(); }) {}
 
 THookRunner::~THookRunner() {
     {
@@ -71,38 +70,37 @@ void THookRunner::Run() {
 }
 
 void THookRunner::RunOne(const TCallEvent& event) {
-    RotateLog();
-    {
-        std::ofstream log(LogFile_, std::ios::app);
-        log << "--- " << IsoNow() << " " << EventName(event.Kind) << "\n";
-    }
+    Log_.Begin(std::string("--- ") + IsoNow() + " " + EventName(event.Kind));
     std::string error;
-    auto child = SpawnProcess({Arguments_, Environment(event), LogFile_}, error);
+    auto child = SpawnProcess({Arguments_, Environment(event)}, error);
     if (!child) {
         Fail("hook command cannot start: " + error);
         return;
     }
-    // Waits in slices so that closing the program does not wait for a hook.
+    // Reads the output as it comes, so the hook never waits on a full pipe,
+    // and sees between reads whether the program is closing.
     const auto deadline = std::chrono::steady_clock::now() + Limits_.Timeout;
     std::optional<int> status;
-    while (!status) {
+    std::string output;
+    bool stopping = false;
+    while (!status && !stopping) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) {
             break;
         }
-        status = child->Wait(std::min(left, std::chrono::milliseconds(500)));
+        output.clear();
+        status = child->Wait(std::min(left, std::chrono::milliseconds(500)), output);
+        Log_.Write(output);
         std::lock_guard lock(Mutex_);
-        if (Stopping_) {
-            break;
-        }
+        stopping = Stopping_;
     }
     if (!status) {
         child->Kill();
-        std::lock_guard lock(Mutex_);
-        if (Stopping_) {
-            return;
-        }
+    }
+    Log_.End();
+    if (!status && stopping) {
+        return;
     }
     if (!status) {
         Fail("hook command ran longer than " + std::to_string(Limits_.Timeout.count() / 1000) +
@@ -110,6 +108,8 @@ void THookRunner::RunOne(const TCallEvent& event) {
     } else if (*status != 0) {
         Fail("hook command ended with status " + std::to_string(*status) + "; its output is in " +
              LogFile_);
+    } else if (!Log_.Written()) {
+        Fail("hook command's output cannot be written to " + LogFile_);
     } else {
         std::lock_guard lock(Mutex_);
         Failed_ = false;
@@ -126,14 +126,6 @@ void THookRunner::Fail(const std::string& line) {
     }
     if (Report_) {
         Report_(line);
-    }
-}
-
-void THookRunner::RotateLog() {
-    std::error_code ignored;
-    const auto size = std::filesystem::file_size(LogFile_, ignored);
-    if (!ignored && size >= Limits_.LogCap) {
-        std::filesystem::rename(LogFile_, LogFile_ + ".1", ignored);
     }
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "outputs/CallEvent.h"
+#include "outputs/HookLog.h"
 #include "outputs/Spawn.h"
 
 #include <chrono>
@@ -24,13 +25,15 @@ struct THookLimits {
     std::chrono::milliseconds Timeout{30000};
     std::size_t MaxWaiting = 100;
     std::uintmax_t LogCap = 256 * 1024;
+    // Output of one run past this is counted and dropped: a runaway hook
+    // then pushes at most one file's worth of older runs out of the log.
+    std::uintmax_t RunCap = 256 * 1024;
 };
 
 class THookRunner {
 public:
     // arguments: the command as SplitCommandLine gave it (not empty). The
-    // hook's output goes to logFile; past the cap it is renamed to
-    // logFile + ".1" (one older file kept) before the next run.
+    // hook's output goes to logFile (see THookLog).
     THookRunner(std::vector<std::string> arguments, std::string logFile, TReport report,
                 THookLimits limits = {});
     // A hook still running is ended; those waiting are dropped.
@@ -51,12 +54,12 @@ private:
     void Run();
     void RunOne(const TCallEvent& event);
     void Fail(const std::string& line);
-    void RotateLog();
 
     const std::vector<std::string> Arguments_;
     const std::string LogFile_;
     const TReport Report_;
     const THookLimits Limits_;
+    THookLog Log_; // the hook thread's only
     std::mutex Mutex_;
     std::condition_variable Changed_;
     std::deque<TCallEvent> Waiting_;

@@ -1,51 +1,89 @@
 #include "outputs/Platform.h"
+#include "outputs/Supervisor_posix.h"
 
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
-#include <sys/syscall.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
+
+#include <algorithm>
+#include <utility>
 
 extern char** environ;
 
 namespace telvane {
 namespace {
 
+class TFd {
+public:
+    TFd() = default;
+    explicit TFd(int fd) : Fd_(fd) {}
+    ~TFd() { Close(); }
+    TFd(const TFd&) = delete;
+    TFd& operator=(const TFd&) = delete;
+    int Get() const { return Fd_; }
+    int Release() { return std::exchange(Fd_, -1); }
+    void Reset(int fd) {
+        Close();
+        Fd_ = fd;
+    }
+    void Close() {
+        if (Fd_ >= 0) {
+            close(Fd_);
+            Fd_ = -1;
+        }
+    }
+
+private:
+    int Fd_ = -1;
+};
+
+// Enough for all a full pipe holds.
+constexpr std::size_t ReadSize = 64 * 1024;
+
 class TPosixChild final : public TChildProcess {
 public:
-    explicit TPosixChild(pid_t pid) : Pid_(pid) {
-#ifdef SYS_pidfd_open
-        PidFd_ = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
-#endif
-    }
+    // supervisor: the process that runs the program (see Supervisor_posix.h);
+    // output: the pipe's end the program writes to; control: our end of the
+    // supervisor's control socket.
+    TPosixChild(pid_t supervisor, int output, int control)
+        : Supervisor_(supervisor), Output_(output), Control_(control) {}
     ~TPosixChild() override {
         if (!Status_) {
             Kill();
         }
-        if (PidFd_ >= 0) {
-            close(PidFd_);
-        }
     }
 
-    std::optional<int> Wait(std::chrono::milliseconds timeout) override {
+    std::optional<int> Wait(std::chrono::milliseconds timeout, std::string& output) override {
         const auto deadline = std::chrono::steady_clock::now() + timeout;
-        while (!Status_ && !Reap(false)) {
+        while (!Status_) {
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                 deadline - std::chrono::steady_clock::now());
-            if (left.count() <= 0) {
+            pollfd watch[2] = {{Control_.Get(), POLLIN, 0}, {Output_.Get(), POLLIN, 0}};
+            const int ready =
+                poll(watch, 2, static_cast<int>(std::max<long long>(left.count(), 0)));
+            if (ready < 0 && errno != EINTR) {
                 break;
             }
-            if (PidFd_ >= 0) {
-                // Sleeps until the child ends, without polling.
-                pollfd entry{PidFd_, POLLIN, 0};
-                poll(&entry, 1, static_cast<int>(left.count()));
-            } else {
-                std::this_thread::sleep_for(std::min(left, std::chrono::milliseconds(10)));
+            if (ready > 0 && watch[0].revents != 0) {
+                // The supervisor ends with the program: take what the program
+                // left in the pipe, not what its background work writes later.
+                if (Output_.Get() >= 0) {
+                    Read(output);
+                }
+                Output_.Close();
+                Reap();
+            } else if (ready > 0 && watch[1].revents != 0) {
+                if (Read(output)) {
+                    break;
+                }
+            } else if (left.count() <= 0) {
+                break;
             }
         }
         return Status_;
@@ -55,30 +93,85 @@ public:
         if (Status_) {
             return;
         }
-        // The child leads its own process group: end the programs it started too.
-        ::kill(-Pid_, SIGKILL);
-        ::kill(Pid_, SIGKILL);
-        Reap(true);
+        // The supervisor ends the program and everything below it, then itself.
+        shutdown(Control_.Get(), SHUT_WR);
+        Reap();
+        Output_.Close();
     }
 
 private:
-    bool Reap(bool block) {
+    // Whether output came; the pipe is closed at its end.
+    bool Read(std::string& output) {
+        const std::size_t had = output.size();
+        output.resize(had + ReadSize);
+        ssize_t length;
+        do {
+            length = read(Output_.Get(), output.data() + had, ReadSize);
+        } while (length < 0 && errno == EINTR);
+        output.resize(had + static_cast<std::size_t>(std::max<ssize_t>(length, 0)));
+        if (length == 0 || (length < 0 && errno != EAGAIN)) {
+            Output_.Close();
+        }
+        return length > 0;
+    }
+
+    void Reap() {
         int status = 0;
         pid_t result;
         do {
-            result = waitpid(Pid_, &status, block ? 0 : WNOHANG);
+            result = waitpid(Supervisor_, &status, 0);
         } while (result < 0 && errno == EINTR);
-        if (result != Pid_) {
-            return false;
-        }
-        Status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        return true;
+        Status_ = result != Supervisor_ ? 128 + SIGKILL
+                  : WIFEXITED(status)   ? WEXITSTATUS(status)
+                                        : 128 + WTERMSIG(status);
+        Control_.Close();
     }
 
-    pid_t Pid_;
-    int PidFd_ = -1;
+    const pid_t Supervisor_;
+    TFd Output_;
+    TFd Control_;
     std::optional<int> Status_;
 };
+
+// The files the program may be, in the order a PATH search tries them.
+std::vector<std::string> Candidates(const std::string& program) {
+    if (program.find('/') != std::string::npos) {
+        return {program};
+    }
+    const char* path = std::getenv("PATH");
+    const std::string folders = path != nullptr ? path : "/bin:/usr/bin";
+    std::vector<std::string> candidates;
+    for (std::size_t start = 0;;) {
+        const std::size_t end = folders.find(':', start);
+        const std::string folder = folders.substr(start, end - start);
+        candidates.push_back((folder.empty() ? "." : folder) + "/" + program);
+        if (end == std::string::npos) {
+            return candidates;
+        }
+        start = end + 1;
+    }
+}
+
+// Both ends close on exec; socket: a socket pair, which both ends can shut.
+bool MakePipe(TFd& read, TFd& write, bool socket) {
+    int ends[2];
+    const bool made = socket ? socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) == 0
+                             : pipe2(ends, O_CLOEXEC) == 0;
+    if (made) {
+        read.Reset(ends[0]);
+        write.Reset(ends[1]);
+    }
+    return made;
+}
+
+template <typename T> std::vector<T*> NullEnded(std::vector<std::string>& texts) {
+    std::vector<T*> pointers;
+    for (std::string& text : texts) {
+        pointers.push_back(text.data());
+    }
+    pointers.push_back(nullptr);
+    return pointers;
+}
 
 } // namespace
 
@@ -91,6 +184,7 @@ std::unique_ptr<TChildProcess> SpawnProcess(const TSpawnRequest& request, std::s
         error = "no program given";
         return nullptr;
     }
+    // Everything the child needs is made here: after fork it may not allocate.
     std::vector<std::string> environment;
     for (char** entry = environ; *entry != nullptr; ++entry) {
         const std::string text = *entry;
@@ -105,51 +199,44 @@ std::unique_ptr<TChildProcess> SpawnProcess(const TSpawnRequest& request, std::s
     for (const auto& [name, value] : request.Environment) {
         environment.push_back(name + "=" + value);
     }
-    std::vector<char*> envp;
-    for (std::string& entry : environment) {
-        envp.push_back(entry.data());
-    }
-    envp.push_back(nullptr);
     std::vector<std::string> arguments = request.Arguments;
-    std::vector<char*> argv;
-    for (std::string& argument : arguments) {
-        argv.push_back(argument.data());
-    }
-    argv.push_back(nullptr);
+    std::vector<std::string> paths = Candidates(arguments[0]);
+    const auto envp = NullEnded<char>(environment);
+    const auto argv = NullEnded<char>(arguments);
+    const auto pathList = NullEnded<const char>(paths);
 
-    const int output =
-        open(request.OutputFile.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
-    if (output < 0) {
-        error = request.OutputFile + ": " + std::strerror(errno);
+    TFd outputRead, outputWrite, failureRead, failureWrite, ours, theirs;
+    if (!MakePipe(outputRead, outputWrite, false) || !MakePipe(failureRead, failureWrite, false) ||
+        !MakePipe(ours, theirs, true)) {
+        error = std::string("cannot make a pipe: ") + std::strerror(errno);
         return nullptr;
     }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, output, 1);
-    posix_spawn_file_actions_adddup2(&actions, output, 2);
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    posix_spawnattr_setpgroup(&attributes, 0);
-    // The window's process may block or ignore signals; the hook starts clean.
-    sigset_t none;
-    sigemptyset(&none);
-    sigset_t all;
-    sigfillset(&all);
-    posix_spawnattr_setsigmask(&attributes, &none);
-    posix_spawnattr_setsigdefault(&attributes, &all);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK |
-                                              POSIX_SPAWN_SETSIGDEF);
-    pid_t pid = -1;
-    const int result = posix_spawnp(&pid, argv[0], &actions, &attributes, argv.data(), envp.data());
-    posix_spawnattr_destroy(&attributes);
-    posix_spawn_file_actions_destroy(&actions);
-    close(output);
-    if (result != 0) {
-        error = request.Arguments[0] + ": " + std::strerror(result);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        SuperviseProgram({pathList.data(), argv.data(), envp.data(), outputWrite.Get(),
+                          failureWrite.Get(), theirs.Get()});
+    }
+    const int forkError = errno;
+    outputWrite.Close();
+    failureWrite.Close();
+    theirs.Close();
+    if (pid < 0) {
+        error = std::string("cannot start a process: ") + std::strerror(forkError);
         return nullptr;
     }
-    return std::make_unique<TPosixChild>(pid);
+    fcntl(outputRead.Get(), F_SETFL, O_NONBLOCK);
+    auto child = std::make_unique<TPosixChild>(pid, outputRead.Release(), ours.Release());
+    // Its end closes at exec; an errno comes when the program could not start.
+    int startError = 0;
+    ssize_t length;
+    do {
+        length = read(failureRead.Get(), &startError, sizeof startError);
+    } while (length < 0 && errno == EINTR);
+    if (length == sizeof startError) {
+        error = request.Arguments[0] + ": " + std::strerror(startError);
+        return nullptr; // the supervisor is reaped on the way out
+    }
+    return child;
 }
 
 } // namespace telvane

@@ -2,7 +2,9 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <map>
+#include <vector>
 
 namespace telvane {
 namespace {
@@ -71,25 +73,97 @@ std::wstring EnvironmentBlock(const TSpawnRequest& request) {
     return result;
 }
 
+// Enough for all a full pipe holds.
+constexpr DWORD ReadSize = 64 * 1024;
+
+// The output pipe: a named pipe, since only those can be read with a time
+// limit (overlapped). The read end is ours; the write end is inheritable.
+bool MakeOutputPipe(HANDLE& read, HANDLE& write) {
+    static std::atomic<unsigned> made{0};
+    const std::wstring name = L"\\\\.\\pipe\\telvane-hook-" +
+                              std::to_wstring(GetCurrentProcessId()) + L"-" +
+                              std::to_wstring(++made);
+    read = CreateNamedPipeW(
+        name.c_str(), PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
+        PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS, 1, 0,
+        ReadSize, 0, nullptr);
+    if (read == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    write = CreateFileW(name.c_str(), GENERIC_WRITE, 0, &inherit, OPEN_EXISTING,
+                        FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (write == INVALID_HANDLE_VALUE) {
+        CloseHandle(read);
+        return false;
+    }
+    return true;
+}
+
+// A job ends whatever the hook started along with it; with kill on close,
+// that happens too when Telvane itself ends without ending the hook.
+HANDLE MakeJob(HANDLE process) {
+    HANDLE job = CreateJobObjectW(nullptr, nullptr);
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (job != nullptr &&
+        (!SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits) ||
+         !AssignProcessToJobObject(job, process))) {
+        CloseHandle(job);
+        job = nullptr;
+    }
+    return job;
+}
+
 class TWin32Child final : public TChildProcess {
 public:
-    TWin32Child(HANDLE process, HANDLE job) : Process_(process), Job_(job) {}
+    TWin32Child(HANDLE process, HANDLE job, HANDLE output)
+        : Process_(process), Job_(job), Output_(output), Buffer_(ReadSize) {
+        Overlapped_.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    }
     ~TWin32Child() override {
         if (!Status_) {
             Kill();
         }
+        CloseOutput();
+        CloseHandle(Overlapped_.hEvent);
         CloseHandle(Process_);
         if (Job_ != nullptr) {
             CloseHandle(Job_);
         }
     }
 
-    std::optional<int> Wait(std::chrono::milliseconds timeout) override {
-        if (!Status_ &&
-            WaitForSingleObject(Process_, static_cast<DWORD>(timeout.count())) == WAIT_OBJECT_0) {
+    std::optional<int> Wait(std::chrono::milliseconds timeout, std::string& output) override {
+        if (Status_) {
+            return Status_;
+        }
+        if (StartRead(output)) {
+            return std::nullopt;
+        }
+        const HANDLE events[2] = {Process_, Overlapped_.hEvent};
+        const DWORD woke = WaitForMultipleObjects(Pending_ ? 2 : 1, events, FALSE,
+                                                  static_cast<DWORD>(timeout.count()));
+        if (woke == WAIT_OBJECT_0) {
+            // Take what the hook left in the pipe, not what its background
+            // work writes later; that work is kept: the job no longer ends it.
+            FinishRead(output, true);
+            DWORD available = 0;
+            if (Output_ != nullptr &&
+                PeekNamedPipe(Output_, nullptr, 0, nullptr, &available, nullptr) && available > 0 &&
+                !StartRead(output)) {
+                FinishRead(output, true);
+            }
+            CloseOutput();
+            if (Job_ != nullptr) {
+                JOBOBJECT_EXTENDED_LIMIT_INFORMATION keep{};
+                SetInformationJobObject(Job_, JobObjectExtendedLimitInformation, &keep,
+                                        sizeof keep);
+            }
             DWORD code = 0;
             GetExitCodeProcess(Process_, &code);
             Status_ = static_cast<int>(code);
+        } else if (woke == WAIT_OBJECT_0 + 1) {
+            FinishRead(output, false);
         }
         return Status_;
     }
@@ -103,12 +177,67 @@ public:
         }
         TerminateProcess(Process_, 137);
         WaitForSingleObject(Process_, INFINITE);
+        CloseOutput();
         Status_ = 137;
     }
 
 private:
+    // Starts a read unless one is pending; whether output came at once.
+    bool StartRead(std::string& output) {
+        if (Output_ == nullptr || Pending_) {
+            return false;
+        }
+        DWORD length = 0;
+        if (ReadFile(Output_, Buffer_.data(), ReadSize, &length, &Overlapped_)) {
+            output.append(Buffer_.data(), length);
+            return length > 0;
+        }
+        if (GetLastError() == ERROR_IO_PENDING) {
+            Pending_ = true;
+        } else {
+            CloseOutput(); // every writer is gone
+        }
+        return false;
+    }
+
+    // Collects the pending read; at the end, stops waiting for it.
+    void FinishRead(std::string& output, bool end) {
+        if (!Pending_) {
+            return;
+        }
+        if (end) {
+            CancelIoEx(Output_, &Overlapped_);
+        }
+        DWORD length = 0;
+        const BOOL read = GetOverlappedResult(Output_, &Overlapped_, &length, TRUE);
+        Pending_ = false;
+        if (read) {
+            output.append(Buffer_.data(), length);
+        } else if (!end) {
+            CloseOutput();
+        }
+    }
+
+    void CloseOutput() {
+        if (Output_ == nullptr) {
+            return;
+        }
+        if (Pending_) {
+            CancelIoEx(Output_, &Overlapped_);
+            DWORD ignored = 0;
+            GetOverlappedResult(Output_, &Overlapped_, &ignored, TRUE);
+            Pending_ = false;
+        }
+        CloseHandle(Output_);
+        Output_ = nullptr;
+    }
+
     HANDLE Process_;
     HANDLE Job_;
+    HANDLE Output_; // nullptr once closed
+    OVERLAPPED Overlapped_{};
+    bool Pending_ = false;
+    std::vector<char> Buffer_;
     std::optional<int> Status_;
 };
 
@@ -130,14 +259,13 @@ std::unique_ptr<TChildProcess> SpawnProcess(const TSpawnRequest& request, std::s
         }
         AppendQuoted(line, Wide(argument));
     }
-    SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-    HANDLE output = CreateFileW(Wide(request.OutputFile).c_str(), FILE_APPEND_DATA,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (output == INVALID_HANDLE_VALUE) {
-        error = request.OutputFile + ": cannot open (error " + std::to_string(GetLastError()) + ")";
+    HANDLE output = nullptr;
+    HANDLE outputWrite = nullptr;
+    if (!MakeOutputPipe(output, outputWrite)) {
+        error = "cannot make a pipe (error " + std::to_string(GetLastError()) + ")";
         return nullptr;
     }
+    SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     HANDLE input = CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
                                OPEN_EXISTING, 0, nullptr);
     STARTUPINFOW startup{};
@@ -145,8 +273,8 @@ std::unique_ptr<TChildProcess> SpawnProcess(const TSpawnRequest& request, std::s
     startup.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_HIDE;
     startup.hStdInput = input;
-    startup.hStdOutput = output;
-    startup.hStdError = output;
+    startup.hStdOutput = outputWrite;
+    startup.hStdError = outputWrite;
     std::wstring environment = EnvironmentBlock(request);
     PROCESS_INFORMATION process{};
     const BOOL started =
@@ -154,23 +282,19 @@ std::unique_ptr<TChildProcess> SpawnProcess(const TSpawnRequest& request, std::s
                        CREATE_UNICODE_ENVIRONMENT | CREATE_NO_WINDOW | CREATE_SUSPENDED,
                        environment.data(), nullptr, &startup, &process);
     const DWORD failure = GetLastError();
-    CloseHandle(output);
+    CloseHandle(outputWrite);
     if (input != INVALID_HANDLE_VALUE) {
         CloseHandle(input);
     }
     if (!started) {
+        CloseHandle(output);
         error = request.Arguments[0] + ": cannot start (error " + std::to_string(failure) + ")";
         return nullptr;
     }
-    // A job ends whatever the hook started along with it.
-    HANDLE job = CreateJobObjectW(nullptr, nullptr);
-    if (job != nullptr && !AssignProcessToJobObject(job, process.hProcess)) {
-        CloseHandle(job);
-        job = nullptr;
-    }
+    HANDLE job = MakeJob(process.hProcess);
     ResumeThread(process.hThread);
     CloseHandle(process.hThread);
-    return std::make_unique<TWin32Child>(process.hProcess, job);
+    return std::make_unique<TWin32Child>(process.hProcess, job, output);
 }
 
 } // namespace telvane

@@ -7,7 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <csignal>
 #include <cstdlib>
+#include <functional>
 #include <mutex>
 #include <sstream>
 #include <thread>
@@ -99,9 +102,11 @@ protected:
             "printf '%s|%s|%s|%s|%s|%s|%s\\n' \"$TELVANE_EVENT\" \"$TELVANE_NUMBER\" "
             "\"$TELVANE_DISPLAY\" \"$TELVANE_NAME\" \"$TELVANE_AREA\" \"$TELVANE_TIME\" "
             "\"$TELVANE_PREVIOUS_POLL\" >> runs; echo said-something; sleep \"$TELVANE_AREA\"";
+        return Runner(Words{"sh", "-c", "cd \"$0\" && " + script, Folder.Path().string()}, limits);
+    }
+    std::unique_ptr<THookRunner> Runner(Words command, THookLimits limits = {}) {
         return std::make_unique<THookRunner>(
-            Words{"sh", "-c", "cd \"$0\" && " + script, Folder.Path().string()},
-            (Folder.Path() / "hook.log").string(),
+            std::move(command), (Folder.Path() / "hook.log").string(),
             [this](const std::string& line) {
                 std::lock_guard lock(Mutex);
                 Reports.push_back(line);
@@ -119,6 +124,43 @@ protected:
         return event;
     }
     std::string Runs() { return testing::ReadFile(Folder.Path() / "runs"); }
+    std::string Log(const char* name = "hook.log") {
+        return testing::ReadFile(Folder.Path() / name);
+    }
+    // How many of "sleep 30.<n>1" to "sleep 30.<n>3" run; with end, they are killed.
+    static int Sleeps(char n, bool end = false) {
+        int found = 0;
+        std::error_code ignored;
+        for (const auto& entry : std::filesystem::directory_iterator("/proc", ignored)) {
+            const std::string line = testing::ReadFile(entry.path() / "cmdline");
+            if (line.size() == 12 && line.rfind(std::string("sleep\0"
+                                                            "30.",
+                                                            9) +
+                                                    n,
+                                                0) == 0) {
+                ++found;
+                if (end) {
+                    ::kill(std::stoi(entry.path().filename().string()), SIGKILL);
+                }
+            }
+        }
+        return found;
+    }
+    static bool Eventually(const std::function<bool()>& done) {
+        for (int i = 0; i < 400 && !done(); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(25));
+        }
+        return done();
+    }
+    // The children of this process, zombies included.
+    static std::string Children() {
+        std::string children;
+        std::error_code ignored;
+        for (const auto& task : std::filesystem::directory_iterator("/proc/self/task", ignored)) {
+            children += testing::ReadFile(task.path() / "children");
+        }
+        return children;
+    }
 
     testing::TTempFolder Folder;
     std::mutex Mutex;
@@ -179,6 +221,61 @@ TEST_F(Hook, SlowHooksAreEndedAndAtMostTheNewestWait) {
     ASSERT_TRUE(runner->WaitIdle(std::chrono::seconds(20)));
     ASSERT_EQ(Reports.size(), 2u);
     EXPECT_NE(Reports[1].find("longer than 1 s"), std::string::npos) << Reports[1];
+}
+
+TEST_F(Hook, OutputIsBoundedWhileTheHookRuns) {
+    constexpr std::size_t kept = 256 * 1024; // per file and per run
+    auto runner = Runner(Words{"sh", "-c", "head -c 5000000 /dev/zero | tr '\\0' x"});
+    runner->Post(Call("1"));
+    ASSERT_TRUE(runner->WaitIdle(std::chrono::seconds(20)));
+    const std::string both = Log("hook.log.1") + Log();
+    ASSERT_LE(Log().size(), kept);
+    ASSERT_LE(Log("hook.log.1").size(), kept);
+    EXPECT_EQ(std::count(both.begin(), both.end(), 'x'), static_cast<long>(kept));
+    EXPECT_NE(Log().find("dropped 4737856 bytes"), std::string::npos) << Log().substr(0, 200);
+    EXPECT_TRUE(Reports.empty());
+
+    // A hook that never stops writing is drained until its time is up.
+    THookLimits limits;
+    limits.Timeout = std::chrono::milliseconds(1000);
+    runner = Runner(Words{"yes"}, limits);
+    runner->Post(Call("2"));
+    ASSERT_TRUE(runner->WaitIdle(std::chrono::seconds(20)));
+    EXPECT_LE(Log().size() + Log("hook.log.1").size(), 2 * kept);
+    EXPECT_NE(Log().find(" bytes of output"), std::string::npos);
+    ASSERT_EQ(Reports.size(), 1u);
+    EXPECT_NE(Reports[0].find("longer than 1 s"), std::string::npos) << Reports[0];
+}
+
+TEST_F(Hook, WhatAHookStartedEndsWithItUnlessItFinishedOnTime) {
+    const auto hook = [](char n, const char* then) {
+        const std::string s = std::string("sleep 30.") + n;
+        return Words{"sh", "-c", s + "1 & setsid " + s + "2 & (" + s + "3 &)" + then};
+    };
+    const auto started = [](char n) { return Eventually([n] { return Sleeps(n) == 3; }); };
+    THookLimits limits;
+    limits.Timeout = std::chrono::milliseconds(1500);
+    auto runner = Runner(hook('4', "; sleep 60"), limits);
+    runner->Post(Call("1"));
+    ASSERT_TRUE(started('4'));
+    ASSERT_TRUE(runner->WaitIdle(std::chrono::seconds(20)));
+    EXPECT_EQ(Sleeps('4', true), 0);
+    EXPECT_EQ(Children(), "");
+
+    // Closing the program ends a running hook the same way.
+    runner = Runner(hook('5', "; sleep 60"));
+    runner->Post(Call("2"));
+    ASSERT_TRUE(started('5'));
+    runner.reset();
+    EXPECT_EQ(Sleeps('5', true), 0);
+    EXPECT_EQ(Children(), "");
+
+    // Background work of a hook that ended on time is its own business.
+    runner = Runner(hook('6', ""));
+    runner->Post(Call("3"));
+    ASSERT_TRUE(runner->WaitIdle(std::chrono::seconds(20)));
+    EXPECT_TRUE(started('6'));
+    EXPECT_EQ(Sleeps('6', true), 3);
 }
 
 } // namespace
