@@ -12,7 +12,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <mutex>
+#include <thread>
 #include <utility>
+#include <vector>
 
 extern char** environ;
 
@@ -46,6 +49,103 @@ private:
 // Enough for all a full pipe holds.
 constexpr std::size_t ReadSize = 64 * 1024;
 
+// The output pipes of hooks that ended on time while something they started
+// in the background still holds the pipe: read and thrown away until that
+// work lets go, since closing them would end it with SIGPIPE at its next
+// write. One thread for all, started at the first, asleep in poll() between.
+class TLeftoverOutputs {
+public:
+    static TLeftoverOutputs& Instance() {
+        static TLeftoverOutputs instance;
+        return instance;
+    }
+    ~TLeftoverOutputs() {
+        if (Thread_.joinable()) {
+            {
+                std::lock_guard lock(Mutex_);
+                Stopping_ = true;
+            }
+            Wake();
+            Thread_.join();
+        }
+    }
+
+    void Adopt(TFd& pipe) {
+        std::lock_guard lock(Mutex_);
+        if (!Thread_.joinable()) {
+            if (!MakeWakePipe()) {
+                pipe.Close(); // its writers get SIGPIPE, as before
+                return;
+            }
+            Thread_ = std::thread([this] { Run(); });
+        }
+        Adopted_.push_back(pipe.Release());
+        Wake();
+    }
+
+private:
+    TLeftoverOutputs() = default;
+
+    bool MakeWakePipe() {
+        int ends[2];
+        if (pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0) {
+            return false;
+        }
+        WakeRead_.Reset(ends[0]);
+        WakeWrite_.Reset(ends[1]);
+        return true;
+    }
+    void Wake() {
+        const char byte = 0;
+        while (write(WakeWrite_.Get(), &byte, 1) < 0 && errno == EINTR) {
+        }
+    }
+
+    void Run() {
+        std::vector<int> pipes;
+        std::vector<char> buffer(ReadSize);
+        for (;;) {
+            {
+                std::lock_guard lock(Mutex_);
+                if (Stopping_) {
+                    break;
+                }
+                pipes.insert(pipes.end(), Adopted_.begin(), Adopted_.end());
+                Adopted_.clear();
+            }
+            std::vector<pollfd> watch{{WakeRead_.Get(), POLLIN, 0}};
+            for (int pipe : pipes) {
+                watch.push_back({pipe, POLLIN, 0});
+            }
+            if (poll(watch.data(), watch.size(), -1) < 0 && errno != EINTR) {
+                break;
+            }
+            while (read(WakeRead_.Get(), buffer.data(), buffer.size()) > 0) {
+            }
+            for (std::size_t i = 1; i < watch.size(); ++i) {
+                if (watch[i].revents == 0) {
+                    continue;
+                }
+                const ssize_t length = read(watch[i].fd, buffer.data(), buffer.size());
+                if (length == 0 || (length < 0 && errno != EAGAIN && errno != EINTR)) {
+                    close(watch[i].fd);
+                    pipes.erase(std::find(pipes.begin(), pipes.end(), watch[i].fd));
+                }
+            }
+        }
+        for (int pipe : pipes) {
+            close(pipe);
+        }
+    }
+
+    std::mutex Mutex_;
+    std::vector<int> Adopted_;
+    bool Stopping_ = false;
+    TFd WakeRead_;
+    TFd WakeWrite_;
+    std::thread Thread_;
+};
+
 class TPosixChild final : public TChildProcess {
 public:
     // supervisor: the process that runs the program (see Supervisor_posix.h);
@@ -76,8 +176,10 @@ public:
                 if (Output_.Get() >= 0) {
                     Read(output);
                 }
-                Output_.Close();
                 Reap();
+                if (Output_.Get() >= 0) {
+                    TLeftoverOutputs::Instance().Adopt(Output_);
+                }
             } else if (ready > 0 && watch[1].revents != 0) {
                 if (Read(output)) {
                     break;
