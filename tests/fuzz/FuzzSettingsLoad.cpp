@@ -6,7 +6,7 @@
 //
 // Input: the whole contents of the INI file.
 #include "monitor/Settings.h"
-#include "ui/qtcore/QtSettingsStore.h"
+#include "store/IniSettingsStore.h"
 
 #include "TempFolder.h"
 
@@ -27,8 +27,6 @@ void Require(bool condition, const char* what) {
     }
 }
 
-// Every file gets a name of its own: QSettings keeps parsed files in a cache
-// that a rewrite within the same millisecond could fool.
 std::string NewFile() {
     static testing::TTempFolder folder;
     static std::uint64_t counter = 0;
@@ -51,7 +49,7 @@ TStoredSettings Defaults(const std::string& mark, bool flags) {
 
 TStoredSettings Load(const std::string& file, const TStoredSettings& defaults) {
     TStoredSettings settings = defaults;
-    TQtSettingsStore store(QString::fromStdString(file));
+    TIniSettingsStore store(file);
     LoadSettings(store, settings);
     return settings;
 }
@@ -86,9 +84,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Closing saves what was loaded; the next start must find all of it.
     const std::string saved = NewFile();
     {
-        TQtSettingsStore store(QString::fromStdString(saved));
-        Require(SaveSettings(store, a) && store.LastStatus() == QSettings::NoError,
-                "the settings could not be saved");
+        TIniSettingsStore store(saved);
+        Require(SaveSettings(store, a) && !store.CloseFailed(), "the settings could not be saved");
     }
     const TStoredSettings back = Load(saved, defaultB);
     Require(back.Port == a.Port && back.Interval == a.Interval && back.DateTime == a.DateTime &&
