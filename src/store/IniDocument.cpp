@@ -134,6 +134,7 @@ std::size_t TIniDocument::ReadEntry(std::string_view text, std::size_t start, TL
     }
     valueEnd = std::min(valueEnd, text.size());
     end = std::min(end, text.size());
+    line.Open = quoted;
     if (equals == std::string_view::npos) {
         return end;
     }
@@ -186,7 +187,7 @@ void TIniDocument::Set(std::string_view path, std::string_view notation) {
     const std::string whole(path);
     for (auto line = Lines_.rbegin(); line != Lines_.rend(); ++line) {
         if (line->Kind == TKind::Value && PathOf(line->Section, line->Key) == whole) {
-            line->Bytes = Line(key, notation);
+            line->Bytes = Line(line->Key, notation);
             line->Notation = std::string(notation);
             return;
         }
@@ -229,7 +230,9 @@ void TIniDocument::Set(std::string_view path, std::string_view notation) {
             at = i + 1;
         }
     }
-    if (at > 0) {
+    if (at == Lines_.size() && EndsOpen()) {
+        --at;
+    } else if (at > 0) {
         EndWithNewline(at - 1);
     }
     Lines_.insert(Lines_.begin() + static_cast<std::ptrdiff_t>(at), std::move(value));
@@ -246,6 +249,23 @@ void TIniDocument::InsertSection(const std::string& section, TLine value) {
             Lines_.insert(at, {std::move(header), std::move(value), std::move(blank)});
             return;
         }
+    }
+    if (EndsOpen()) {
+        // Before the part of the file that the open quote ends; at the top,
+        // a [General] header gives the lines that follow their section back.
+        std::size_t at = Lines_.size() - 1;
+        while (at > 0 && Lines_[at].Kind != TKind::Section) {
+            --at;
+        }
+        std::vector<TLine> part{std::move(header), std::move(value), std::move(blank)};
+        if (Lines_[at].Kind != TKind::Section) {
+            at = Lines_[0].Bytes == "\xEF\xBB\xBF" ? 1 : 0;
+            part.push_back(
+                {TKind::Section, "[" + SectionNotation({}) + "]" + Newline_, {}, {}, {}});
+        }
+        Lines_.insert(Lines_.begin() + static_cast<std::ptrdiff_t>(at),
+                      std::make_move_iterator(part.begin()), std::make_move_iterator(part.end()));
+        return;
     }
     if (!Lines_.empty()) {
         EndWithNewline(Lines_.size() - 1);

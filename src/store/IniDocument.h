@@ -35,6 +35,9 @@ private:
         std::string Section;  // of a header and of a value
         std::string Key;      // a value's key
         std::string Notation; // a value's notation
+        // A quote left open runs to the end of the file: a line added after
+        // it would become part of it.
+        bool Open = false;
     };
 
     void Parse(std::string_view text);
@@ -42,6 +45,7 @@ private:
     void InsertSection(const std::string& section, TLine value);
     std::string Line(const std::string& key, std::string_view notation) const;
     void EndWithNewline(std::size_t index);
+    bool EndsOpen() const { return !Lines_.empty() && Lines_.back().Open; }
 
     std::vector<TLine> Lines_;
     std::string Newline_ = "\n";
