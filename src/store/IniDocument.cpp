@@ -3,6 +3,7 @@
 #include "store/IniText.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace telvane {
 namespace {

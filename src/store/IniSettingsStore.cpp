@@ -5,6 +5,8 @@
 #include "store/IniText.h"
 #include "store/StoreFile.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <system_error>
