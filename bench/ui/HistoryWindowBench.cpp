@@ -1,10 +1,10 @@
 // Opening the call history window on a 100,000-line call log: reading the
 // log, building the table model and showing the first screenful, offscreen.
 // With a 10,000-card phonebook, as a user with many contacts has.
+#include "store/IniSettingsStore.h"
 #include "ui/callers/HistoryModel.h"
 #include "ui/callers/HistoryWindow.h"
 #include "ui/callers/WhoCalled.h"
-#include "ui/qtcore/QtSettingsStore.h"
 
 #include <benchmark/benchmark.h>
 
@@ -61,16 +61,16 @@ void WriteSettings() {
         }
         return cards;
     }();
-    TQtSettingsStore store(QString::fromStdString((Folder() / "settings.ini").string()));
+    TIniSettingsStore store(Folder() / "settings.ini");
     TAddedSettings settings;
     settings.Phonebook = (Folder() / "contacts.vcf").string();
-    SaveAddedSettings(store, settings);
+    SaveAddedSettings(store, TAddedSettings{}, settings);
 }
 
 void BM_OpenHistory(benchmark::State& state) {
     const auto log = Log(int(state.range(0)));
     WriteSettings();
-    TQtSettingsStore store(QString::fromStdString((Folder() / "settings.ini").string()));
+    TIniSettingsStore store(Folder() / "settings.ini");
     TWhoCalled who(store);
     for (auto _ : state) {
         THistoryWindow window(who, log, [](QWidget*, const std::string&) {});
@@ -87,7 +87,7 @@ BENCHMARK(BM_OpenHistory)->Arg(300)->Arg(kLogLines)->Unit(benchmark::kMillisecon
 void BM_SearchHistory(benchmark::State& state) {
     const auto log = Log(int(state.range(0)));
     WriteSettings();
-    TQtSettingsStore store(QString::fromStdString((Folder() / "settings.ini").string()));
+    TIniSettingsStore store(Folder() / "settings.ini");
     TWhoCalled who(store);
     THistoryWindow window(who, log, [](QWidget*, const std::string&) {});
     bool first = true;

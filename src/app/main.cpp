@@ -1,12 +1,13 @@
 // Telvane: shows which telephone number last called in on an ISDN line.
+#include "monitor/AddedSettings.h"
 #include "monitor/Settings.h"
+#include "store/IniSettingsStore.h"
 #include "ui/MainForm.h"
 #include "ui/SingleInstance.h"
 #include "ui/Translation.h"
 #include "ui/callers/CallersFeature.h"
 #include "ui/callers/WhoCalled.h"
 #include "ui/outputs/CallOutputs.h"
-#include "ui/qtcore/QtSettingsStore.h"
 #include "ui/qtcore/ShiftJisCodec.h"
 #include "ui/widgets/AboutDialog.h"
 #include "ui/widgets/ProgramIcon.h"
@@ -26,7 +27,8 @@ int main(int argc, char** argv) {
         QApplication::installTranslator(translation.get());
     }
 
-    const QString settingsFile = telvane::TQtSettingsStore::StoreFile(telvane::SettingsKey);
+    const QString settingsFile =
+        QString::fromStdString(telvane::TIniSettingsStore::UserFile(telvane::SettingsKey).string());
     telvane::TSingleInstance instance(settingsFile);
     if (!instance.IsFirst()) {
         const bool shown = instance.AskFirstToShow();
@@ -42,6 +44,14 @@ int main(int argc, char** argv) {
     }
 
     telvane::TMainForm MainForm;
+    {
+        // Said once, here; the settings dialog shows them too.
+        telvane::TAddedSettings added;
+        for (const std::string& line : LoadAddedSettings(MainForm.SettingsStore(), added)) {
+            const std::string text = "telvane: settings: " + line + "\n";
+            std::fputs(text.c_str(), stderr);
+        }
+    }
     telvane::TMyAboutDialogBox MyAboutDialogBox;
     MainForm.SetAboutDialog([&MyAboutDialogBox] { MyAboutDialogBox.ShowModalMaximized(); });
     telvane::TCallersFeature Callers(MainForm);

@@ -1,9 +1,9 @@
 // Names given from the window, kept as vCard 4.0 cards in Telvane's own
 // phonebook file.
-#include "callers/AtomicFile.h"
 #include "callers/NumberReader.h"
 #include "callers/Phonebook.h"
 #include "callers/TextDecoding.h"
+#include "store/AtomicFile.h"
 
 #include <fstream>
 #include <string_view>

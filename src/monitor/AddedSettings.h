@@ -6,6 +6,8 @@
 #include "monitor/SettingsStore.h"
 
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace telvane {
 
@@ -22,10 +24,19 @@ struct TAddedSettings {
     std::string MqttTopic;
 };
 
-// The texts are UTF-8: paths, commands and addresses may hold characters
-// that Shift_JIS lacks.
-void LoadAddedSettings(ISettingsStore& store, TAddedSettings& settings);
-// Returns false when the key could not be opened or created.
-bool SaveAddedSettings(ISettingsStore& store, const TAddedSettings& settings);
+// Two upper-case ASCII letters, and not ZZ (the code for "unknown region").
+bool IsRegionCode(std::string_view text);
+
+// Reads the settings; a value that is missing or not understood gives its
+// default. Returns a line for each value not understood, such as
+// `Region "jp" is not understood; JP is used`. The texts are UTF-8: paths,
+// commands and addresses may hold characters that Shift_JIS lacks.
+std::vector<std::string> LoadAddedSettings(ISettingsStore& store, TAddedSettings& settings);
+
+// Writes the values that differ from those loaded, and only those: a value
+// the user wrote that was not understood stays as written until the user
+// changes it. Returns false when they could not be kept.
+bool SaveAddedSettings(ISettingsStore& store, const TAddedSettings& loaded,
+                       const TAddedSettings& settings);
 
 } // namespace telvane

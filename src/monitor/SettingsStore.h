@@ -23,6 +23,11 @@ public:
     // the interface as UTF-8 instead.
     virtual std::optional<std::string> ReadUtf8Text(const std::string& name) const = 0;
     virtual void WriteUtf8Text(const std::string& name, const std::string& text) = 0;
+    // How a value is written in the store (UTF-8), for messages about a
+    // value that cannot be used; nullopt when the store cannot tell.
+    virtual std::optional<std::string> StoredForm(const std::string& /*name*/) const {
+        return std::nullopt;
+    }
     // Closes the key, keeping what was written.
     virtual void CloseKey() = 0;
     // Whether the last CloseKey failed to keep what was written.

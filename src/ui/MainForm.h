@@ -9,9 +9,9 @@
 #include "monitor/Clock.h"
 #include "port/CommPort.h"
 #include "session/Autostart.h"
+#include "store/IniSettingsStore.h"
 #include "ui/QtProgramLocation.h"
 #include "ui/QtTimer.h"
-#include "ui/qtcore/QtSettingsStore.h"
 
 #include <QDialog>
 #include <QPointer>
@@ -48,7 +48,7 @@ public:
     TCallerMonitor& Monitor() { return *Monitor_; }
     TComm& Comm() { return Comm1; }
     // The window's settings store, for settings added beside the seventeen.
-    TQtSettingsStore& SettingsStore() { return Settings_; }
+    TIniSettingsStore& SettingsStore() { return Settings_; }
     // Every new caller and every change of the adapter's reachability goes
     // to the sinks added here.
     TCallFanout& CallSinks() { return CallSinks_; }
@@ -106,7 +106,7 @@ private:
     TComm Comm1;
     TCommPort Port_{Comm1};
     TQtTimer Timer1;
-    TQtSettingsStore Settings_;
+    TIniSettingsStore Settings_;
     TSystemClock Clock_;
     TQtProgramLocation Location_;
     TCallFanout CallSinks_;

@@ -410,6 +410,14 @@ std::optional<TSettings> ReadSettings(const fs::path& file) {
     return settings;
 }
 
+std::size_t Count(const std::string& text, const std::string& part) {
+    std::size_t count = 0;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+        ++count;
+    }
+    return count;
+}
+
 std::vector<std::string> LogLines(const fs::path& file) {
     std::istringstream bytes(ReadFile(file));
     std::vector<std::string> lines;

@@ -151,6 +151,8 @@ bool WaitForLogLines(const std::filesystem::path& file, std::size_t count,
                      TDuration timeout = kPatience);
 // The comma-separated fields of a log line without its line end.
 std::vector<std::string> Fields(std::string line);
+// How often a part occurs in a text.
+std::size_t Count(const std::string& text, const std::string& part);
 // A local date and time in the program's form "yyyy/mm/dd hh:nn:ss".
 bool IsTimeText(const std::string& text);
 

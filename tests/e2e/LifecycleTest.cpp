@@ -40,9 +40,11 @@ TEST_F(Lifecycle, EveryEndingSignalSavesTheSettings) {
     }
 }
 
-// The one test that waits for the shortest interval of the list.
+// The one test that waits for the shortest interval of the list. Values
+// not understood are said once at start, and kept.
 TEST_F(Lifecycle, FifteenSecondIntervalAndQuietBetweenPolls) {
-    WriteSettings(SettingsFile(), Polling({{"Interval", "15秒"}}));
+    WriteSettings(SettingsFile(),
+                  Polling({{"Interval", "15秒"}, {"Region", "jp"}, {"Tray", "yes please"}}));
     ASSERT_NO_FATAL_FAILURE(Start());
     ASSERT_TRUE(WaitForLogLines(CallLog(), 1));
     const auto programCpu = Program->Process().CpuTime();
@@ -57,6 +59,13 @@ TEST_F(Lifecycle, FifteenSecondIntervalAndQuietBetweenPolls) {
     TSettings saved;
     ASSERT_NO_FATAL_FAILURE(Stop(saved));
     EXPECT_EQ(saved["Interval"], "15秒");
+    EXPECT_EQ(saved["Region"], "jp");
+    const std::string errors = Program->Stderr();
+    EXPECT_EQ(Count(errors, "telvane: settings: Region \"jp\" is not understood; JP is used\n"), 1u)
+        << errors;
+    EXPECT_EQ(
+        Count(errors, "telvane: settings: Tray \"yes please\" is not understood; 0 is used\n"), 1u)
+        << errors;
 }
 
 } // namespace

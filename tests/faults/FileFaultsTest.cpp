@@ -8,7 +8,7 @@
 #include "monitor/Settings.h"
 #include "monitor/Texts.h"
 #include "monitor/sim/SimRig.h"
-#include "ui/qtcore/QtSettingsStore.h"
+#include "store/IniSettingsStore.h"
 
 #include <gtest/gtest.h>
 
@@ -88,7 +88,7 @@ private:
 
 TStoredSettings Load(const std::filesystem::path& file) {
     TStoredSettings settings;
-    TQtSettingsStore store(QString::fromStdString(file.string()));
+    TIniSettingsStore store(file);
     LoadSettings(store, settings);
     return settings;
 }
@@ -106,7 +106,7 @@ protected:
 
     // Runs the program from the settings file: start, a call, close.
     void RunProgram(const std::string& caller, bool saveFails = false) {
-        TQtSettingsStore store(QString::fromStdString(File().string()));
+        TIniSettingsStore store(File());
         sim::TSimRig rig(Folder.Path(), &store);
         rig.AnswerWithListing();
         rig.View.Port = "COM1";

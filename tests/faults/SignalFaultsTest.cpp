@@ -116,11 +116,11 @@ TEST_F(Signals, KillDuringASaveLeavesTheOldFileOrTheNewOne) {
         for (const auto& entry :
              std::filesystem::directory_iterator(Program.SettingsFile().parent_path())) {
             const std::string name = entry.path().filename().string();
-            // A killed save may leave its lock or its unfinished copy; never
+            // A killed save may leave its unfinished copy beside it; never
             // a file in the settings file's place that is not whole. The
             // guard against a second start stays beside it.
             EXPECT_TRUE(name == "Telvane.conf" || name == "Telvane" || name == "Telvane.instance" ||
-                        name.rfind("Telvane.conf.", 0) == 0)
+                        name.rfind(".Telvane.conf.", 0) == 0)
                 << name;
         }
     }

@@ -1,12 +1,13 @@
 // Fuzz target: whatever a settings file holds (wrong kinds, huge values,
 // invalid UTF-8, duplicate keys, broken lines, Qt's @-encoded values), the
 // program starts without crashing; each value is taken whole or leaves its
-// default, whatever the default was; and what was loaded comes back
-// unchanged after a save and a new start.
+// default, whatever the default was; what was loaded comes back unchanged
+// after a save and a new start; and a save over the file keeps the values
+// it does not write as they were.
 //
 // Input: the whole contents of the INI file.
 #include "monitor/Settings.h"
-#include "ui/qtcore/QtSettingsStore.h"
+#include "store/IniSettingsStore.h"
 
 #include "TempFolder.h"
 
@@ -27,8 +28,6 @@ void Require(bool condition, const char* what) {
     }
 }
 
-// Every file gets a name of its own: QSettings keeps parsed files in a cache
-// that a rewrite within the same millisecond could fool.
 std::string NewFile() {
     static testing::TTempFolder folder;
     static std::uint64_t counter = 0;
@@ -51,7 +50,7 @@ TStoredSettings Defaults(const std::string& mark, bool flags) {
 
 TStoredSettings Load(const std::string& file, const TStoredSettings& defaults) {
     TStoredSettings settings = defaults;
-    TQtSettingsStore store(QString::fromStdString(file));
+    TIniSettingsStore store(file);
     LoadSettings(store, settings);
     return settings;
 }
@@ -86,16 +85,35 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Closing saves what was loaded; the next start must find all of it.
     const std::string saved = NewFile();
     {
-        TQtSettingsStore store(QString::fromStdString(saved));
-        Require(SaveSettings(store, a) && store.LastStatus() == QSettings::NoError,
-                "the settings could not be saved");
+        TIniSettingsStore store(saved);
+        Require(SaveSettings(store, a) && !store.CloseFailed(), "the settings could not be saved");
     }
     const TStoredSettings back = Load(saved, defaultB);
     Require(back.Port == a.Port && back.Interval == a.Interval && back.DateTime == a.DateTime &&
                 back.LastDateTime == a.LastDateTime && back.LogRing == a.LogRing &&
                 back.Magic == a.Magic && back.Dream == a.Dream,
             "a loaded setting was lost by save and load");
+    // The same save over the file itself.
+    const std::string over = NewFile();
+    Require(testing::WriteFile(over, testing::ReadFile(file)), "the copy could not be written");
+    {
+        TIniSettingsStore store(over);
+        Require(SaveSettings(store, a) && !store.CloseFailed(), "the settings could not be saved");
+    }
+    const TStoredSettings overBack = Load(over, defaultB);
+    Require(overBack.Magic == a.Magic && overBack.Port == a.Port && overBack.Dream == a.Dream,
+            "a setting was lost by a save over the file");
+    TIniSettingsStore before(file);
+    TIniSettingsStore after(over);
+    if (before.OpenKey(SettingsKey, false)) {
+        Require(after.OpenKey(SettingsKey, false), "the key was lost");
+        for (const char* name : {"Region", "Phonebook", "Notify", "Tray", "HookCommand"}) {
+            Require(before.StoredForm(name) == after.StoredForm(name),
+                    "an unwritten value changed");
+        }
+    }
     std::remove(file.c_str());
     std::remove(saved.c_str());
+    std::remove(over.c_str());
     return 0;
 }

@@ -58,7 +58,7 @@ TEST(AddedSettings, MissingValuesKeepDefaultsAndTextsRoundTripAsUtf8) {
     changed.Phonebook = "/home/jos\xC3\xA9/contacts.vcf";
     changed.Notify = false;
     changed.MqttUrl = "mqtt://broker:1883";
-    ASSERT_TRUE(SaveAddedSettings(store, changed));
+    ASSERT_TRUE(SaveAddedSettings(store, loaded, changed));
     TAddedSettings again;
     LoadAddedSettings(store, again);
     EXPECT_EQ(again.Phonebook, changed.Phonebook);
@@ -66,6 +66,23 @@ TEST(AddedSettings, MissingValuesKeepDefaultsAndTextsRoundTripAsUtf8) {
     EXPECT_EQ(again.MqttUrl, changed.MqttUrl);
     // None of the seventeen is touched by the added settings.
     EXPECT_EQ(store.Keys.begin()->second.count("Port"), 0u);
+
+    // A value not understood is said, gives its default, and stays as
+    // written when other values are saved.
+    auto& key = store.Keys.begin()->second;
+    key["Region"] = std::string("ZZ");
+    key["Tray"] = std::string("yes please");
+    TAddedSettings odd;
+    EXPECT_EQ(LoadAddedSettings(store, odd),
+              (std::vector<std::string>{"Region \"ZZ\" is not understood; JP is used",
+                                        "Tray \"yes please\" is not understood; 0 is used"}));
+    EXPECT_EQ(odd.Region, "JP");
+    EXPECT_EQ(odd.Phonebook, changed.Phonebook);
+    TAddedSettings edited = odd;
+    edited.MqttTopic = "home/phone";
+    ASSERT_TRUE(SaveAddedSettings(store, odd, edited));
+    EXPECT_EQ(std::get<std::string>(key["Tray"]), "yes please");
+    EXPECT_EQ(std::get<std::string>(key["MqttTopic"]), "home/phone");
 }
 
 } // namespace

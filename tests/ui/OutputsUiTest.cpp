@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QTest>
@@ -60,6 +61,54 @@ TEST(TrayIcon, TellsTheLinkAndHidesTheMinimisedWindow) {
     EXPECT_FALSE(window.isMinimized());
 }
 
+void OpenSettingsDialog(TMainForm& form, const std::function<void(TSettingsDialog&)>& use) {
+    QTimer::singleShot(0, [&use] {
+        auto* dialog = qobject_cast<TSettingsDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        use(*dialog);
+    });
+    for (QAction* action : form.ContextMenu()->actions()) {
+        if (action->text() == QStringLiteral("設定...")) {
+            action->trigger();
+        }
+    }
+}
+
+// Values the program does not understand are said in the dialog, and stay
+// as the user wrote them through the dialog's save and the window's close.
+TEST(SettingsDialog, SaysWhatItDoesNotUnderstandAndKeepsIt) {
+    const std::filesystem::path file =
+        std::filesystem::path(std::getenv("XDG_CONFIG_HOME")) / "Maruvo" / "Telvane.conf";
+    const std::vector<std::string> odd = {"Notify=maybe\n",
+                                          "Phonebook=@Variant(\\0\\0\\0\\x7f\\0\\0\\0\\x3)\n",
+                                          "Region=jp\n", "Tray=yes please\n"};
+    std::filesystem::create_directories(file.parent_path());
+    ASSERT_TRUE(
+        testing::WriteFile(file, "[1.0]\n" + odd[0] + odd[1] + "Port=COM1\n" + odd[2] + odd[3]));
+    TMainForm form;
+    TCallOutputs outputs(form);
+    QString problems;
+    OpenSettingsDialog(form, [&problems](TSettingsDialog& dialog) {
+        if (auto* label = dialog.findChild<QLabel*>(QStringLiteral("Problems"))) {
+            problems = label->text();
+        }
+        dialog.findChildren<QLineEdit*>()[0]->setText(QStringLiteral("say hello"));
+        dialog.accept();
+    });
+    EXPECT_TRUE(problems.contains(QStringLiteral("Region \"jp\" is not understood; JP is used")))
+        << problems.toStdString();
+    for (const char* name : {"Notify \"maybe\"", "Phonebook \"@Variant", "Tray \"yes please\""}) {
+        EXPECT_EQ(problems.count(QString::fromUtf8(name)), 1) << problems.toStdString();
+    }
+    form.close();
+    const std::string text = testing::ReadFile(file);
+    EXPECT_NE(text.find("HookCommand=say hello\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("Dream=0\n"), std::string::npos) << text;
+    for (const std::string& line : odd) {
+        EXPECT_NE(text.find(line), std::string::npos) << text;
+    }
+}
+
 // The dialog from the window's menu: what it saves goes beside the
 // seventeen values, and a password keeps the file private.
 TEST(SettingsDialog, SavesFromTheWindowsMenu) {
@@ -82,7 +131,7 @@ TEST(SettingsDialog, SavesFromTheWindowsMenu) {
     });
     open->trigger();
     const std::string file =
-        form.SettingsStore().FileName("\\Software\\Maruvo\\Telvane\\1.0").toStdString();
+        form.SettingsStore().FileName("\\Software\\Maruvo\\Telvane\\1.0").string();
     const std::string text = testing::ReadFile(file);
     EXPECT_NE(text.find("HookCommand=say hello"), std::string::npos) << text;
     EXPECT_NE(text.find("MqttUrl=mqtt://u:pw@127.0.0.1:1\n"), std::string::npos) << text;

@@ -5,9 +5,9 @@
 //
 //   telvane-monitor-sim [--hours N] [--interval TEXT] [--calls-per-hour N] [--folder DIR]
 
+#include "monitor/ShiftJisUtf8.h"
 #include "monitor/Texts.h"
 #include "monitor/sim/SimRig.h"
-#include "ui/qtcore/ShiftJisCodec.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -18,7 +18,7 @@
 namespace {
 
 std::string Utf8(const std::string& shiftJis) {
-    return telvane::FromShiftJis(shiftJis).toStdString();
+    return telvane::Utf8FromShiftJis(shiftJis);
 }
 
 struct TOptions {

@@ -1,6 +1,5 @@
 #include "ui/callers/CallersFeature.h"
 
-#include "monitor/Settings.h"
 #include "ui/MainForm.h"
 #include "ui/callers/CallerGlance.h"
 #include "ui/callers/CallersPlaces.h"
@@ -22,18 +21,6 @@ namespace telvane {
 
 namespace {
 const QString kTitle = QStringLiteral("Telvane");
-
-// Writes only the two values of this feature, so that the other added
-// settings stay unwritten until their own dialog changes them.
-bool SaveWhoCalledSettings(ISettingsStore& store, const TAddedSettings& settings) {
-    if (!store.OpenKey(SettingsKey, true)) {
-        return false;
-    }
-    store.WriteUtf8Text("Region", settings.Region);
-    store.WriteUtf8Text("Phonebook", settings.Phonebook);
-    store.CloseKey();
-    return true;
-}
 } // namespace
 
 TCallersFeature::TCallersFeature(TMainForm& form)
@@ -127,24 +114,25 @@ void TCallersFeature::ChoosePhonebook() {
     if (file.isEmpty()) {
         return;
     }
-    TAddedSettings settings;
-    LoadAddedSettings(Who_->Store(), settings);
+    TAddedSettings loaded;
+    LoadAddedSettings(Who_->Store(), loaded);
+    TAddedSettings settings = loaded;
     settings.Phonebook = file.toStdString();
-    if (!SaveWhoCalledSettings(Who_->Store(), settings)) {
+    if (!SaveAddedSettings(Who_->Store(), loaded, settings)) {
         QMessageBox::warning(&Form_, kTitle, tr("設定を保存できません"));
     }
     Who_->ApplySettings(settings);
 }
 
 void TCallersFeature::EditSettings() {
-    TAddedSettings settings;
-    LoadAddedSettings(Who_->Store(), settings);
-    TCallersSettingsDialog dialog(settings, &Form_);
+    TAddedSettings loaded;
+    LoadAddedSettings(Who_->Store(), loaded);
+    TCallersSettingsDialog dialog(loaded, &Form_);
     if (dialog.exec() != QDialog::Accepted) {
         return;
     }
-    settings = dialog.Result();
-    if (!SaveWhoCalledSettings(Who_->Store(), settings)) {
+    const TAddedSettings settings = dialog.Result();
+    if (!SaveAddedSettings(Who_->Store(), loaded, settings)) {
         QMessageBox::warning(&Form_, kTitle, tr("設定を保存できません"));
     }
     Who_->ApplySettings(settings);

@@ -12,11 +12,6 @@
 
 namespace telvane {
 
-bool IsRegionCode(const QString& text) {
-    return text.size() == 2 && text[0].isLetter() && text[1].isLetter() &&
-           text[0].unicode() < 128 && text[1].unicode() < 128;
-}
-
 TCallersSettingsDialog::TCallersSettingsDialog(const TAddedSettings& settings, QWidget* parent)
     : QDialog(parent), Settings_(settings), Region_(new QLineEdit(this)),
       Phonebook_(new QLineEdit(this)) {
@@ -60,7 +55,7 @@ TAddedSettings TCallersSettingsDialog::Result() const {
 }
 
 void TCallersSettingsDialog::accept() {
-    if (!IsRegionCode(Region_->text().trimmed())) {
+    if (!IsRegionCode(Region_->text().trimmed().toUpper().toStdString())) {
         QMessageBox::warning(this, QStringLiteral("Telvane"),
                              tr("地域は 2 文字の国コードで指定します (例: JP)"));
         Region_->setFocus();

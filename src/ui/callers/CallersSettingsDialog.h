@@ -26,7 +26,4 @@ private:
     QLineEdit* Phonebook_;
 };
 
-// Whether a region text is a two-letter country code ("JP").
-bool IsRegionCode(const QString& text);
-
 } // namespace telvane

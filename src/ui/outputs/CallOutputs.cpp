@@ -75,7 +75,8 @@ void TCallOutputs::Apply(const TAddedSettings& settings) {
     }
     // The old ones finish (or end) their work before the new ones start.
     Outputs_.reset();
-    const QString settingsFile = Form_.SettingsStore().FileName(SettingsKey);
+    const QString settingsFile =
+        QString::fromStdString(Form_.SettingsStore().FileName(SettingsKey).string());
     TOutputSettings outputs;
     outputs.HookCommand = Settings_.HookCommand;
     // The program's configuration folder, where its ports folder lives too.
@@ -94,7 +95,8 @@ void TCallOutputs::KeepSecret() {
     if (!url || url->Password.empty()) {
         return;
     }
-    const QString file = Form_.SettingsStore().FileName(SettingsKey);
+    const QString file =
+        QString::fromStdString(Form_.SettingsStore().FileName(SettingsKey).string());
     if (QFileInfo::exists(file)) {
         QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner);
     }
@@ -144,16 +146,15 @@ void TCallOutputs::AdapterHealth(bool up) {
 
 void TCallOutputs::EditSettings() {
     // The who-called settings may have changed in their own dialog since:
-    // start from what the store holds, so that saving keeps them.
-    TAddedSettings stored = Settings_;
-    LoadAddedSettings(Form_.SettingsStore(), stored);
-    TSettingsDialog dialog(stored, &Form_);
+    // start from what the store holds; only what the user changes is saved.
+    TAddedSettings loaded;
+    const std::vector<std::string> problems = LoadAddedSettings(Form_.SettingsStore(), loaded);
+    TSettingsDialog dialog(loaded, problems, &Form_);
     if (dialog.exec() != QDialog::Accepted) {
         return;
     }
     const TAddedSettings settings = dialog.Settings();
-    if (!SaveAddedSettings(Form_.SettingsStore(), settings) ||
-        Form_.SettingsStore().LastStatus() != QSettings::NoError) {
+    if (!SaveAddedSettings(Form_.SettingsStore(), loaded, settings)) {
         QMessageBox::warning(&Form_, dialog.windowTitle(), tr("設定を保存できませんでした。"));
         return;
     }

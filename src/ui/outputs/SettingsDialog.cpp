@@ -7,9 +7,9 @@
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QRegularExpression>
 
 namespace telvane {
 namespace {
@@ -22,10 +22,21 @@ QLineEdit* Edit(const std::string& text, QWidget* parent) {
 
 } // namespace
 
-TSettingsDialog::TSettingsDialog(const TAddedSettings& settings, QWidget* parent)
+TSettingsDialog::TSettingsDialog(const TAddedSettings& settings,
+                                 const std::vector<std::string>& problems, QWidget* parent)
     : QDialog(parent), Original_(settings) {
     setWindowTitle(tr("設定"));
     auto* form = new QFormLayout(this);
+    QStringList lines;
+    for (const std::string& line : problems) {
+        lines << QString::fromStdString(line);
+    }
+    auto* problemLabel = new QLabel(lines.join(QLatin1Char('\n')), this);
+    problemLabel->setObjectName(QStringLiteral("Problems"));
+    problemLabel->setWordWrap(true);
+    problemLabel->setTextFormat(Qt::PlainText);
+    problemLabel->setVisible(!lines.isEmpty());
+    form->addRow(problemLabel);
     Notify_ = new QCheckBox(tr("新しい着信をデスクトップ通知で知らせる"), this);
     Notify_->setChecked(settings.Notify);
     Tray_ = new QCheckBox(tr("通知領域にアイコンを出す"), this);
@@ -78,9 +89,7 @@ QString TSettingsDialog::Problem(const TAddedSettings& settings) {
     if (settings.MqttTopic.find_first_of("+#") != std::string::npos) {
         return tr("MQTT トピックに + と # は使えません。");
     }
-    if (!QRegularExpression(QStringLiteral("^[A-Z]{2}$"))
-             .match(QString::fromStdString(settings.Region))
-             .hasMatch()) {
+    if (!IsRegionCode(settings.Region)) {
         return tr("地域は JP のような 2 文字の国コードで入力してください。");
     }
     return {};

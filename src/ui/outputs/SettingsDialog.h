@@ -7,6 +7,9 @@
 
 #include <QDialog>
 
+#include <string>
+#include <vector>
+
 class QCheckBox;
 class QLineEdit;
 
@@ -15,7 +18,10 @@ namespace telvane {
 class TSettingsDialog final : public QDialog {
     Q_OBJECT
 public:
-    TSettingsDialog(const TAddedSettings& settings, QWidget* parent = nullptr);
+    // problems: lines about stored values that were not understood, shown
+    // above the fields.
+    TSettingsDialog(const TAddedSettings& settings, const std::vector<std::string>& problems,
+                    QWidget* parent = nullptr);
 
     TAddedSettings Settings() const;
     // What is wrong with the values, in the user's words; empty when none.

@@ -4,6 +4,7 @@
 #include "PtyAdapter.h"
 #include "TempFolder.h"
 
+#include "store/IniSettingsStore.h"
 #include "ui/MainForm.h"
 #include "ui/callers/CallerGlance.h"
 #include "ui/callers/CallersFeature.h"
@@ -11,7 +12,6 @@
 #include "ui/callers/HistoryModel.h"
 #include "ui/callers/HistoryWindow.h"
 #include "ui/callers/WhoCalled.h"
-#include "ui/qtcore/QtSettingsStore.h"
 
 #include <gtest/gtest.h>
 
@@ -159,10 +159,10 @@ TEST(History, NewestFirstWithCountsSearchAndFollowingTheLog) {
                    "damaged line\r\n"
                    "2026/03/01 10:00:00,2026/03/01 11:00:00,+81 3-1234-5678\r\n");
     WriteFile(folder.Path() / "book.csv", "0451234567,横浜商店\n");
-    TQtSettingsStore store(QString::fromStdString((folder.Path() / "settings.ini").string()));
+    TIniSettingsStore store(folder.Path() / "settings.ini");
     TAddedSettings settings;
     settings.Phonebook = (folder.Path() / "book.csv").string();
-    ASSERT_TRUE(SaveAddedSettings(store, settings));
+    ASSERT_TRUE(SaveAddedSettings(store, TAddedSettings{}, settings));
     TWhoCalled who(store);
     THistoryModel model(who, log);
     model.Refresh();

@@ -8,8 +8,17 @@
 
 namespace telvane {
 
+// Who may read a file that did not exist before. A file that exists keeps
+// its permissions (one made private because it holds a password stays so).
+enum class TNewFileAccess {
+    OwnerOnly,
+    // As the user's umask allows, like any file a program creates.
+    Default,
+};
+
 // Throws std::system_error when the file cannot be written or replaced; the
 // old file then stays as it was and no temporary file is left.
-void ReplaceFileAtomically(const std::filesystem::path& file, std::string_view bytes);
+void ReplaceFileAtomically(const std::filesystem::path& file, std::string_view bytes,
+                           TNewFileAccess access = TNewFileAccess::OwnerOnly);
 
 } // namespace telvane

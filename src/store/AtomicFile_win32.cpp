@@ -1,4 +1,4 @@
-#include "callers/AtomicFile.h"
+#include "store/AtomicFile.h"
 
 #include <windows.h>
 
@@ -15,7 +15,8 @@ namespace {
 
 } // namespace
 
-void ReplaceFileAtomically(const std::filesystem::path& file, std::string_view bytes) {
+void ReplaceFileAtomically(const std::filesystem::path& file, std::string_view bytes,
+                           TNewFileAccess /*access: the folder's inherited rights*/) {
     const std::wstring target = file.wstring();
     const std::wstring temporary =
         target + L".tmp" + std::to_wstring(static_cast<unsigned long>(::GetCurrentProcessId()));
