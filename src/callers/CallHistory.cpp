@@ -8,7 +8,6 @@
 namespace telvane {
 namespace {
 
-constexpr char kCtrlZ = 26;
 // The longest call line: two times, two commas, a number of at most 1000
 // bytes and the line end.
 constexpr std::size_t kMaxNumberBytes = 1000;
@@ -78,9 +77,7 @@ bool ParseLine(std::string_view line, TCallRecord& record) {
     return true;
 }
 
-void Parse(std::string_view text, std::uint64_t base, THistoryRead& read) {
-    const auto mark = text.find(kCtrlZ);
-    const std::string_view readable = text.substr(0, mark);
+void Parse(std::string_view readable, std::uint64_t base, THistoryRead& read) {
     std::size_t position = 0;
     TCallRecord record;
     while (true) {
@@ -103,9 +100,9 @@ void Parse(std::string_view text, std::uint64_t base, THistoryRead& read) {
             ++read.Skipped;
         }
     }
-    // The next read starts after the last whole line: at a Ctrl-Z that ends
-    // the text, which the monitor cuts before it appends, or at a line still
-    // being written.
+    // The next read starts after the last whole line: at a line still being
+    // written, or at a Ctrl-Z ending the file, which the monitor cuts before
+    // it appends.
     read.EndOffset = base + position;
 }
 

@@ -20,8 +20,7 @@ struct TCallRecord {
 
 struct THistoryRead {
     std::vector<TCallRecord> Calls; // oldest first, newest last
-    // Where the next incremental read starts: after the last whole line, or
-    // at the Ctrl-Z that ends the readable text.
+    // Where the next incremental read starts: after the last whole line.
     std::uint64_t EndOffset = 0;
     // Lines that are not call lines (damaged by other programs).
     std::size_t Skipped = 0;
@@ -32,8 +31,10 @@ struct THistoryRead {
 
 // Reads the log as the monitor writes it: Shift_JIS, lines ended by CR LF,
 // "previous poll,ring time,number" where the number is everything after the
-// second comma. A byte 26 (Ctrl-Z) ends the readable text. A last line
-// without its line end is left for the next read (it may be half written).
+// second comma. A line holding a byte 26 (Ctrl-Z) is no call line: the
+// monitor cuts only a Ctrl-Z near the end, so the lines after it stay. A
+// last line without its line end (a half-written line, or a Ctrl-Z ending
+// the file) is left for the next read.
 // With fromOffset = an earlier EndOffset, only what was appended since is
 // read. A missing file reads as empty.
 THistoryRead ReadCallHistory(const std::filesystem::path& log, std::uint64_t fromOffset = 0);

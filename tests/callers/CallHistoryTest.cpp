@@ -33,6 +33,7 @@ TEST(CallHistoryTest, ReadsTheLogAndOnlyWhatWasAppended) {
     const std::string t2 = "2026/03/01 09:05:00";
     ASSERT_TRUE(WriteFile(log, t1 + "," + t2 + ",0312345678\r\n" +       // a call
                                    "," + t2 + ",0612345678/12\r\n" +     // first run
+                                   "\x1A" + t1 + "," + t2 + ",0\r\n" +   // a Ctrl-Z inside
                                    "garbage written by an editor\r\n" +  // damaged
                                    t1 + "," + t2 + ",P\n" +              // LF only
                                    "2026/3/1 9:00:00," + t2 + ",1\r\n" + // damaged time
@@ -41,17 +42,17 @@ TEST(CallHistoryTest, ReadsTheLogAndOnlyWhatWasAppended) {
                                    "b\r\n" + // control byte
                                    "\r\n" +  // blank, not counted
                                    t1 +
-                                   "," + t2 + ",03,1234\r\n" +               // commas in the number
-                                   "\x1A" + t1 + "," + t2 + ",hidden\r\n")); // after Ctrl-Z
+                                   "," + t2 + ",03,1234\r\n" + // commas in the number
+                                   t1 + "," + t2 + ",0612345678\r\n" + "\x1A")); // at the end
 
     const THistoryRead first = ReadCallHistory(log);
-    EXPECT_EQ(Numbers(first),
-              (std::vector<std::string>{"0312345678", "0612345678/12", "P", "03,1234"}));
+    EXPECT_EQ(Numbers(first), (std::vector<std::string>{"0312345678", "0612345678/12", "P",
+                                                        "03,1234", "0612345678"}));
     EXPECT_EQ(first.Calls[1].PreviousPoll, "");
     EXPECT_EQ(first.Calls[1].RingTime, t2);
-    EXPECT_EQ(first.Skipped, 3u);
+    EXPECT_EQ(first.Skipped, 4u);
     EXPECT_FALSE(first.Restarted);
-    EXPECT_EQ(first.EndOffset, ReadFile(log).find('\x1A'));
+    EXPECT_EQ(first.EndOffset, ReadFile(log).size() - 1);
 
     // The monitor cuts the mark and appends; the rest of a half-written line
     // waits for the next read.
