@@ -166,6 +166,7 @@ TEST(History, NewestFirstWithCountsSearchAndFollowingTheLog) {
     TWhoCalled who(store);
     THistoryModel model(who, log);
     model.Refresh();
+    EXPECT_EQ(model.rowCount(), 0); // read beside the window's thread
     ASSERT_TRUE(QTest::qWaitFor([&] { return model.Counted(); }));
 
     auto row = [&](int r) {
@@ -184,7 +185,9 @@ TEST(History, NewestFirstWithCountsSearchAndFollowingTheLog) {
 
     // Searching is done off the window's thread.
     const auto search = [&](const QString& text) {
+        const int shown = model.rowCount();
         model.SetFilter(text);
+        EXPECT_TRUE(text.isEmpty() || model.rowCount() == shown); // until it is done
         EXPECT_TRUE(QTest::qWaitFor([&] { return !model.Searching(); }));
         return model.rowCount();
     };
