@@ -190,13 +190,11 @@ void TCallLogIndex::ForgetKeys() {
     CallsOfKey_ = {};
 }
 
-std::vector<std::uint32_t> CallsAtTimes(const std::filesystem::path& log, const std::string& text,
-                                        std::uint64_t endOffset,
-                                        const std::function<bool()>& stop) {
-    std::vector<std::uint32_t> found;
+std::vector<bool> CallsAtTimes(const std::filesystem::path& log, const std::string& text,
+                               std::uint64_t endOffset, const std::function<bool()>& stop) {
+    std::vector<bool> found;
     TCallLogScanner scanner(log, 0);
     TCallLine call;
-    std::uint32_t number = 0;
     for (std::size_t lines = 1;; ++lines) {
         const auto line = scanner.Next();
         if (!line || line->Offset >= endOffset) {
@@ -205,13 +203,9 @@ std::vector<std::uint32_t> CallsAtTimes(const std::filesystem::path& log, const 
         if (lines % 65536 == 0 && stop()) {
             return {};
         }
-        if (line->TooLong || !ParseCallLine(line->Text, call)) {
-            continue;
+        if (!line->TooLong && ParseCallLine(line->Text, call)) {
+            found.push_back(ContainsAnyCase(call.RingTime, text));
         }
-        if (ContainsAnyCase(call.RingTime, text)) {
-            found.push_back(number);
-        }
-        ++number;
     }
     return found;
 }

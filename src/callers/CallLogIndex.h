@@ -110,10 +110,11 @@ private:
     std::vector<std::uint32_t> CallsOfKey_;
 };
 
-// The calls of the log before endOffset whose ring time holds text (ASCII,
-// any case), by their number in the log's order; none when stop() said so
+// Which calls of the log before endOffset have a ring time that holds text
+// (ASCII, any case), by their number in the log's order: one bit per call,
+// so that it stays small however many match. Empty when stop() said so
 // (asked now and then).
-std::vector<std::uint32_t> CallsAtTimes(const std::filesystem::path& log, const std::string& text,
-                                        std::uint64_t endOffset, const std::function<bool()>& stop);
+std::vector<bool> CallsAtTimes(const std::filesystem::path& log, const std::string& text,
+                               std::uint64_t endOffset, const std::function<bool()>& stop);
 
 } // namespace telvane

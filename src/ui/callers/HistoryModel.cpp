@@ -42,10 +42,9 @@ struct THistoryModel::TSearch {
     std::size_t Callers = 0; // the callers of those calls
     std::vector<char> CallerMatches;
     bool TimesDone = false;
-    std::vector<std::uint32_t> TimeMatches; // ascending
-    std::size_t TimesLeft = 0;              // of TimeMatches, not yet passed
-    std::size_t NextCall = 0;               // going down from Calls
-    std::vector<std::uint32_t> Found;       // newest first
+    std::vector<bool> TimeMatches;    // per call; empty when no time can match
+    std::size_t NextCall = 0;         // going down from Calls
+    std::vector<std::uint32_t> Found; // newest first
 };
 
 THistoryModel::THistoryModel(TWhoCalled& who, std::filesystem::path log, QObject* parent)
@@ -271,14 +270,13 @@ void THistoryModel::StartSearch() {
         QMetaObject::invokeMethod(
             WorkerContext_,
             [this, round, log = Log_, text = Filter_.toStdString(), end = Index_->EndOffset()] {
-                auto found = std::make_shared<std::vector<std::uint32_t>>(
+                auto found = std::make_shared<std::vector<bool>>(
                     CallsAtTimes(log, text, end, [this, round] { return SearchRound_ != round; }));
                 QMetaObject::invokeMethod(
                     this,
                     [this, round, found] {
                         if (Search_ && Search_->Round == round) {
                             Search_->TimeMatches = std::move(*found);
-                            Search_->TimesLeft = Search_->TimeMatches.size();
                             Search_->TimesDone = true;
                             Searching_.start();
                         }
@@ -305,14 +303,11 @@ void THistoryModel::SearchSome() {
         Searching_.stop(); // until the worker found the times
         return;
     }
-    const std::vector<std::uint32_t>& times = search.TimeMatches;
+    const std::vector<bool>& times = search.TimeMatches;
     while (search.NextCall > 0) {
         const std::size_t call = --search.NextCall;
-        while (search.TimesLeft > 0 && times[search.TimesLeft - 1] > call) {
-            --search.TimesLeft;
-        }
         if (search.CallerMatches[Index_->CallerOf(call)] != 0 ||
-            (search.TimesLeft > 0 && times[search.TimesLeft - 1] == call)) {
+            (call < times.size() && times[call])) {
             search.Found.push_back(std::uint32_t(call));
         }
         if (call % 65536 == 0 && slice.elapsed() >= kSliceMs) {
