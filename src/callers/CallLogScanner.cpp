@@ -1,13 +1,15 @@
 #include "callers/CallLogScanner.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace telvane {
 namespace {
 
-// Read a piece this large at a time; a line that does not fit is no call
-// line (those are at most about 1,040 bytes).
+// Read a piece this large at a time, or less of a short file; a line that
+// does not fit is no call line (those are at most about 1,040 bytes).
 constexpr std::size_t kPieceBytes = std::size_t(1) << 20;
+constexpr std::size_t kLeastPieceBytes = 4096;
 constexpr std::size_t kMaxNumberBytes = 1000;
 
 bool IsDigit(char c) {
@@ -96,7 +98,8 @@ TCallLogScanner::TCallLogScanner(const std::filesystem::path& log, std::uint64_t
     In_.clear();
     In_.seekg(static_cast<std::streamoff>(fromOffset));
     Offset_ = fromOffset;
-    Buffer_.resize(kPieceBytes);
+    Buffer_.resize(std::size_t(
+        std::clamp<std::uint64_t>(FileBytes_ - fromOffset + 1, kLeastPieceBytes, kPieceBytes)));
 }
 
 bool TCallLogScanner::Fill() {
