@@ -270,6 +270,14 @@
         </translation>
     </message>
     <message>
+        <source>読み込み中...</source>
+        <translation>Reading...</translation>
+    </message>
+    <message>
+        <source>、検索中...</source>
+        <translation>, searching...</translation>
+    </message>
+    <message>
         <source>電話帳: %1</source>
         <translation>Contacts: %1</translation>
     </message>

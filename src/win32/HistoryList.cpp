@@ -5,37 +5,30 @@
 namespace telvane::win32 {
 
 THistoryList::THistoryList(const TWhoCalled& who, std::filesystem::path log)
-    : Who_(who), Log_(std::move(log)), Counter_(who.Numbers()) {}
+    : Who_(who), Index_(std::move(log)) {}
 
 bool THistoryList::Refresh() {
-    THistoryRead read = ReadCallHistory(Log_, Offset_);
-    const bool changed = read.Restarted || !read.Calls.empty();
-    if (read.Restarted) {
-        Calls_.clear();
-        Counter_.Clear();
-        Skipped_ = 0;
-    }
-    Offset_ = read.EndOffset;
-    Skipped_ += read.Skipped;
-    Counter_.Add(read.Calls);
-    Calls_.insert(Calls_.end(), std::make_move_iterator(read.Calls.begin()),
-                  std::make_move_iterator(read.Calls.end()));
-    return changed;
+    return Index_.Update(&Who_.Numbers());
 }
 
 const std::string& THistoryList::NumberAt(std::size_t row) const {
-    return Calls_[Calls_.size() - 1 - row].Number;
+    return Index_.Text(Index_.CallerOf(Index_.Calls() - 1 - row));
 }
 
 THistoryRow THistoryList::Row(std::size_t row) const {
-    const TCallRecord& call = Calls_[Calls_.size() - 1 - row];
-    const TCallerView view = Who_.Describe(call.Number);
+    const std::size_t call = Index_.Calls() - 1 - row;
+    const std::uint32_t caller = Index_.CallerOf(call);
+    const TCallerView view = Who_.Describe(Index_.Text(caller));
     THistoryRow result;
-    result.Time = call.RingTime;
-    result.Number = call.Number;
+    // The time is read from the log; a log replaced since shows none until
+    // the next refresh reads it anew.
+    if (const auto record = Index_.Call(call)) {
+        result.Time = record->RingTime;
+    }
+    result.Number = Index_.Text(caller);
     result.Display = view.Info.Display;
     result.Who = view.NameOrArea();
-    result.Count = Counter_.CountOf(call.Number);
+    result.Count = Index_.CountOf(caller);
     return result;
 }
 

@@ -3,7 +3,7 @@
 // number called. Read incrementally, so a window left open follows the log.
 #pragma once
 
-#include "callers/CallHistory.h"
+#include "callers/CallLogIndex.h"
 #include "win32/WhoCalled.h"
 
 #include <cstddef>
@@ -29,19 +29,15 @@ public:
     // Reads what the log gained (all of it the first time, or after it was
     // replaced); returns whether the rows changed.
     bool Refresh();
-    std::size_t size() const { return Calls_.size(); }
+    std::size_t size() const { return Index_.Calls(); }
     // row 0 is the newest call.
     THistoryRow Row(std::size_t row) const;
     const std::string& NumberAt(std::size_t row) const;
-    std::size_t Skipped() const { return Skipped_; }
+    std::size_t Skipped() const { return Index_.Skipped(); }
 
 private:
     const TWhoCalled& Who_;
-    std::filesystem::path Log_;
-    std::uint64_t Offset_ = 0;
-    std::size_t Skipped_ = 0;
-    std::vector<TCallRecord> Calls_; // oldest first
-    TCallCounter Counter_;
+    TCallLogIndex Index_;
 };
 
 } // namespace telvane::win32

@@ -1,6 +1,6 @@
 // RingLog.txt read back: as the monitor writes it, with lines damaged by
 // other programs, the Ctrl-Z rule, and reads of only what was appended.
-#include "callers/CallHistory.h"
+#include "callers/CallLogIndex.h"
 #include "callers/NumberKnowledge.h"
 #include "monitor/CallLog.h"
 #include "monitor/Texts.h"
@@ -18,10 +18,12 @@ using testing::ReadFile;
 using testing::TTempFolder;
 using testing::WriteFile;
 
-std::vector<std::string> Numbers(const THistoryRead& read) {
+// The numbers of the calls from `from` on, read back from the log.
+std::vector<std::string> Numbers(const TCallLogIndex& index, std::size_t from = 0) {
     std::vector<std::string> numbers;
-    for (const auto& call : read.Calls) {
-        numbers.push_back(call.Number);
+    for (std::size_t i = from; i < index.Calls(); ++i) {
+        numbers.push_back(index.Call(i).value_or(TCallRecord{}).Number);
+        EXPECT_EQ(numbers.back(), index.Text(index.CallerOf(i)));
     }
     return numbers;
 }
@@ -33,6 +35,7 @@ TEST(CallHistoryTest, ReadsTheLogAndOnlyWhatWasAppended) {
     const std::string t2 = "2026/03/01 09:05:00";
     ASSERT_TRUE(WriteFile(log, t1 + "," + t2 + ",0312345678\r\n" +       // a call
                                    "," + t2 + ",0612345678/12\r\n" +     // first run
+                                   "\x1A" + t1 + "," + t2 + ",0\r\n" +   // a Ctrl-Z inside
                                    "garbage written by an editor\r\n" +  // damaged
                                    t1 + "," + t2 + ",P\n" +              // LF only
                                    "2026/3/1 9:00:00," + t2 + ",1\r\n" + // damaged time
@@ -41,17 +44,17 @@ TEST(CallHistoryTest, ReadsTheLogAndOnlyWhatWasAppended) {
                                    "b\r\n" + // control byte
                                    "\r\n" +  // blank, not counted
                                    t1 +
-                                   "," + t2 + ",03,1234\r\n" +               // commas in the number
-                                   "\x1A" + t1 + "," + t2 + ",hidden\r\n")); // after Ctrl-Z
+                                   "," + t2 + ",03,1234\r\n" + // commas in the number
+                                   t1 + "," + t2 + ",0612345678\r\n" + "\x1A")); // at the end
 
-    const THistoryRead first = ReadCallHistory(log);
-    EXPECT_EQ(Numbers(first),
-              (std::vector<std::string>{"0312345678", "0612345678/12", "P", "03,1234"}));
-    EXPECT_EQ(first.Calls[1].PreviousPoll, "");
-    EXPECT_EQ(first.Calls[1].RingTime, t2);
-    EXPECT_EQ(first.Skipped, 3u);
-    EXPECT_FALSE(first.Restarted);
-    EXPECT_EQ(first.EndOffset, ReadFile(log).find('\x1A'));
+    TCallLogIndex index(log);
+    EXPECT_TRUE(index.Update());
+    EXPECT_EQ(Numbers(index), (std::vector<std::string>{"0312345678", "0612345678/12", "P",
+                                                        "03,1234", "0612345678"}));
+    EXPECT_EQ(index.Call(1)->PreviousPoll, "");
+    EXPECT_EQ(index.Call(1)->RingTime, t2);
+    EXPECT_EQ(index.Skipped(), 4u);
+    EXPECT_EQ(index.EndOffset(), ReadFile(log).size() - 1);
 
     // The monitor cuts the mark and appends; the rest of a half-written line
     // waits for the next read.
@@ -60,38 +63,56 @@ TEST(CallHistoryTest, ReadsTheLogAndOnlyWhatWasAppended) {
         std::ofstream out(log, std::ios::binary | std::ios::app);
         out << t1 << "," << t2 << ",09";
     }
-    const THistoryRead second = ReadCallHistory(log, first.EndOffset);
-    EXPECT_EQ(Numbers(second), (std::vector<std::string>{texts::kNoNumberInformation}));
-    EXPECT_EQ(second.Skipped, 0u);
+    EXPECT_TRUE(index.Update());
+    EXPECT_EQ(Numbers(index, 5), (std::vector<std::string>{texts::kNoNumberInformation}));
+    EXPECT_EQ(index.Skipped(), 4u);
     {
         std::ofstream out(log, std::ios::binary | std::ios::app);
         out << "012345678\r\n";
     }
-    const THistoryRead third = ReadCallHistory(log, second.EndOffset);
-    EXPECT_EQ(Numbers(third), (std::vector<std::string>{"09012345678"}));
-    EXPECT_EQ(ReadCallHistory(log, third.EndOffset).Calls.size(), 0u);
+    EXPECT_TRUE(index.Update());
+    EXPECT_EQ(Numbers(index, 6), (std::vector<std::string>{"09012345678"}));
+    EXPECT_FALSE(index.Update());
 
-    // A replaced file is read again from its start.
-    ASSERT_TRUE(WriteFile(log, t1 + "," + t2 + ",0451234567\r\n"));
-    const THistoryRead replaced = ReadCallHistory(log, third.EndOffset);
-    EXPECT_TRUE(replaced.Restarted);
-    EXPECT_EQ(Numbers(replaced), (std::vector<std::string>{"0451234567"}));
-    EXPECT_TRUE(ReadCallHistory(folder.Path() / "missing.txt").Calls.empty());
+    // A replaced file is read again from its start; a line longer than any
+    // call line is no call.
+    ASSERT_TRUE(
+        WriteFile(log, std::string(3 << 20, 'x') + "\n" + t1 + "," + t2 + ",0451234567\r\n"));
+    EXPECT_TRUE(index.Update());
+    EXPECT_EQ(Numbers(index), (std::vector<std::string>{"0451234567"}));
+    EXPECT_EQ(index.Skipped(), 1u);
+    TCallLogIndex missing(folder.Path() / "missing.txt");
+    EXPECT_FALSE(missing.Update());
 }
 
 TEST(CallHistoryTest, CountsCallsPerNumberWhateverTheWriting) {
     const TNumberKnowledge numbers("JP", "ja");
-    TCallCounter counter(numbers);
-    std::vector<TCallRecord> calls;
+    TTempFolder folder;
+    std::string log;
     for (const char* number : {"0312345678", "0312345678/12", "+81312345678", "P", "P",
                                texts::kNoNumberInformation, "0612345678"}) {
-        calls.push_back({"", "2026/03/01 09:05:00", number});
+        log += ",2026/03/01 09:05:00," + std::string(number) + "\r\n";
     }
-    counter.Add(calls);
-    EXPECT_EQ(counter.CountOf("0312345678"), 3u);
-    EXPECT_EQ(counter.CountOf("P"), 2u);
-    EXPECT_EQ(counter.CountOf(texts::kNoNumberInformation), 1u);
-    EXPECT_EQ(counter.CountOf("0451234567"), 0u);
+    ASSERT_TRUE(WriteFile(folder.Path() / "RingLog.txt", log));
+    TCallLogIndex index(folder.Path() / "RingLog.txt");
+    index.Update();
+    // Before the keys are known each text counts itself.
+    EXPECT_EQ(index.CountOf(index.CallerOf(0)), 1u);
+    index.Update(&numbers);
+    EXPECT_EQ(index.Keyed(), index.Callers());
+    EXPECT_EQ(index.CountOf(index.CallerOf(0)), 3u);
+    EXPECT_EQ(index.CountOf(index.CallerOf(2)), 3u);
+    EXPECT_EQ(index.CountOf(index.CallerOf(3)), 2u);
+    EXPECT_EQ(index.CountOf(index.CallerOf(5)), 1u);
+    EXPECT_EQ(index.CountOf(index.CallerOf(6)), 1u);
+    {
+        std::ofstream out(folder.Path() / "RingLog.txt", std::ios::binary | std::ios::app);
+        out << ",2026/03/01 09:06:00,0312345678\r\n";
+    }
+    index.Update(&numbers);
+    EXPECT_EQ(index.CountOf(index.CallerOf(2)), 4u);
+    index.ForgetKeys();
+    EXPECT_EQ(index.CountOf(index.CallerOf(2)), 1u);
 }
 
 } // namespace

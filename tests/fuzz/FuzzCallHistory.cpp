@@ -1,9 +1,10 @@
-// Fuzz target: whatever RingLog.txt holds, the history reader ends, gives only
-// well-formed calls, and reading a file in two steps (a first part, then what
-// was appended) gives exactly the calls of reading it at once.
+// Fuzz target: whatever RingLog.txt holds, the history's index ends, gives
+// only well-formed calls, and reading a file in pieces of a few lines and in
+// two steps (a first part, then what was appended) gives exactly the calls of
+// reading it at once.
 //
 // Input: the whole log file.
-#include "callers/CallHistory.h"
+#include "callers/CallLogIndex.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -14,6 +15,8 @@
 #include <string>
 #include <string_view>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -51,17 +54,15 @@ void Write(std::string_view bytes) {
     Require(out.good(), "the input could not be written");
 }
 
-bool SameCalls(const std::vector<TCallRecord>& a, const std::vector<TCallRecord>& b) {
-    if (a.size() != b.size()) {
-        return false;
+// The calls, each read back from the file.
+std::vector<std::pair<std::uint64_t, std::string>> CallsOf(const TCallLogIndex& index) {
+    std::vector<std::pair<std::uint64_t, std::string>> calls;
+    for (std::size_t i = 0; i < index.Calls(); ++i) {
+        const auto call = index.Call(i);
+        Require(call.has_value(), "a call that does not read back");
+        calls.emplace_back(i, call->Number);
     }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (a[i].PreviousPoll != b[i].PreviousPoll || a[i].RingTime != b[i].RingTime ||
-            a[i].Number != b[i].Number) {
-            return false;
-        }
-    }
-    return true;
+    return calls;
 }
 
 } // namespace
@@ -69,36 +70,43 @@ bool SameCalls(const std::vector<TCallRecord>& a, const std::vector<TCallRecord>
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view log(reinterpret_cast<const char*>(data), size);
     Write(log);
-    const THistoryRead whole = ReadCallHistory(WorkFile());
-    Require(!whole.Restarted, "a first read restarted");
-    Require(whole.EndOffset <= size, "the end lies past the file");
-    Require(whole.EndOffset == 0 || log[whole.EndOffset - 1] == '\n',
-            "the end is not after a whole line");
-    Require(log.substr(0, whole.EndOffset).find('\x1A') == std::string_view::npos,
-            "text after a Ctrl-Z was read");
+    TCallLogIndex whole(WorkFile());
+    whole.Update();
+    Require(whole.EndOffset() <= size, "the end lies past the file");
+    Require(whole.EndOffset() == log.rfind('\n') + 1, "whole lines were left unread");
     std::size_t lineEnds = 0;
-    for (std::size_t i = 0; i < whole.EndOffset; ++i) {
+    for (std::size_t i = 0; i < whole.EndOffset(); ++i) {
         lineEnds += log[i] == '\n' ? 1 : 0;
     }
-    Require(whole.Calls.size() + whole.Skipped <= lineEnds, "more lines read than the file has");
-    for (const TCallRecord& call : whole.Calls) {
+    Require(whole.Calls() + whole.Skipped() <= lineEnds, "more lines read than the file has");
+    for (std::size_t i = 0; i < whole.Calls(); ++i) {
+        const TCallRecord call = *whole.Call(i);
         Require(call.RingTime.size() == 19, "a ring time that is no time");
         Require(call.PreviousPoll.empty() || call.PreviousPoll.size() == 19,
                 "a poll time that is no time");
         Require(call.Number.size() <= 1000, "a number longer than the monitor writes");
-        Require(call.Number.find_first_of("\r\n") == std::string::npos, "a line end in a number");
+        Require(call.Number.find_first_of("\r\n\x1A") == std::string::npos,
+                "a line end or Ctrl-Z in a number");
     }
 
-    // The same file, first half and then the rest appended.
+    // The same file, first half and then the rest appended, read in pieces
+    // of a few lines.
     Write(log.substr(0, size / 2));
-    const THistoryRead first = ReadCallHistory(WorkFile());
+    TCallLogIndex parts(WorkFile());
+    TCallLogReader reader(WorkFile());
+    const auto addAll = [&] {
+        TCallLogPiece piece;
+        do {
+            piece = reader.Read(3);
+            Require(!piece.Restarted, "an appended file read as replaced");
+            parts.Add(piece);
+        } while (piece.More);
+    };
+    addAll();
     Write(log);
-    const THistoryRead rest = ReadCallHistory(WorkFile(), first.EndOffset);
-    Require(!rest.Restarted, "an appended file read as replaced");
-    std::vector<TCallRecord> joined = first.Calls;
-    joined.insert(joined.end(), rest.Calls.begin(), rest.Calls.end());
-    Require(SameCalls(joined, whole.Calls), "two reads differ from one");
-    Require(first.Skipped + rest.Skipped == whole.Skipped, "two reads skip other lines");
-    Require(rest.EndOffset == whole.EndOffset, "two reads end elsewhere");
+    addAll();
+    Require(CallsOf(parts) == CallsOf(whole), "reads in pieces differ from one");
+    Require(parts.Skipped() == whole.Skipped(), "reads in pieces skip other lines");
+    Require(parts.EndOffset() == whole.EndOffset(), "reads in pieces end elsewhere");
     return 0;
 }

@@ -84,11 +84,11 @@ THistoryWindow::THistoryWindow(TWhoCalled& who, std::filesystem::path log,
 
     Status_->setWordWrap(true);
     connect(&Who_, &TWhoCalled::Changed, this, &THistoryWindow::ShowStatus);
-    connect(Model_, &QAbstractItemModel::modelReset, this, &THistoryWindow::ShowStatus);
+    connect(Model_, &THistoryModel::Progress, this, &THistoryWindow::ShowStatus);
     connect(Model_, &QAbstractItemModel::rowsInserted, this, &THistoryWindow::ShowStatus);
-    Refresh();
     // The newest call is the one most often named or copied.
-    Table_->selectRow(0);
+    connect(Model_, &QAbstractItemModel::modelReset, this, [this] { Table_->selectRow(0); });
+    Refresh();
 }
 
 void THistoryWindow::Refresh() {
@@ -98,8 +98,13 @@ void THistoryWindow::Refresh() {
 
 void THistoryWindow::ShowStatus() {
     QString text = tr("%n 件の着信", nullptr, int(Model_->Calls()));
-    if (Model_->Skipped() > 0) {
+    if (Model_->Reading()) {
+        text = tr("読み込み中...");
+    } else if (Model_->Skipped() > 0) {
         text += tr("、読めない行 %n", nullptr, int(Model_->Skipped()));
+    }
+    if (Model_->Searching()) {
+        text += tr("、検索中...");
     }
     const QString problem = Who_.Problem();
     Status_->setText(problem.isEmpty() ? text : text + '\n' + tr("電話帳: %1").arg(problem));

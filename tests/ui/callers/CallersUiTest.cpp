@@ -166,6 +166,7 @@ TEST(History, NewestFirstWithCountsSearchAndFollowingTheLog) {
     TWhoCalled who(store);
     THistoryModel model(who, log);
     model.Refresh();
+    EXPECT_EQ(model.rowCount(), 0); // read beside the window's thread
     ASSERT_TRUE(QTest::qWaitFor([&] { return model.Counted(); }));
 
     auto row = [&](int r) {
@@ -182,32 +183,52 @@ TEST(History, NewestFirstWithCountsSearchAndFollowingTheLog) {
     EXPECT_EQ(row(1), "2026/03/01 10:00:00|045-123-4567|横浜商店|1");
     EXPECT_EQ(row(2), "2026/03/01 09:00:00|03-1234-5678|東京|2");
 
-    model.SetFilter(QString::fromUtf8("商店"));
-    ASSERT_EQ(model.rowCount(), 1);
+    // Searching is done off the window's thread.
+    const auto search = [&](const QString& text) {
+        const int shown = model.rowCount();
+        model.SetFilter(text);
+        EXPECT_TRUE(text.isEmpty() || model.rowCount() == shown); // until it is done
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !model.Searching(); }));
+        return model.rowCount();
+    };
+    ASSERT_EQ(search(QString::fromUtf8("商店")), 1);
     EXPECT_EQ(model.NumberAt(0), "0451234567");
-    model.SetFilter("09:00");
-    ASSERT_EQ(model.rowCount(), 1);
-    model.SetFilter({});
+    ASSERT_EQ(search("09:00"), 1);
+    search({});
 
     // A call logged while the window is open comes on top.
     std::string more = ReadFile(log) + "2026/03/01 11:00:00,2026/03/01 12:00:00,0312345678\r\n";
     WriteFile(log, more);
     model.Refresh();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return model.Counted(); }));
-    ASSERT_EQ(model.rowCount(), 4);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model.rowCount() == 4 && model.Counted(); }));
     EXPECT_EQ(row(0), "2026/03/01 12:00:00|03-1234-5678|東京|3");
     EXPECT_EQ(row(3).back(), '3');
+    // While a search shows, only the calls it finds come on top.
+    ASSERT_EQ(search(QString::fromUtf8("東京")), 3);
+    WriteFile(log, more + "2026/03/01 12:00:00,2026/03/01 13:00:00,0451234567\r\n" +
+                       "2026/03/01 12:00:00,2026/03/01 13:11:00,0312345678\r\n");
+    model.Refresh();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model.rowCount() == 4; }));
+    EXPECT_EQ(row(0), "2026/03/01 13:11:00|03-1234-5678|東京|4");
+    search({});
 
     // The window's actions work on the selected call.
     std::string named;
     THistoryWindow window(who, log, [&](QWidget*, const std::string& number) { named = number; });
-    window.Table()->selectRow(1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.Model().rowCount() == 6; }));
+    window.Table()->selectRow(3);
     const QList<QAction*> actions = window.Table()->actions();
     ASSERT_EQ(actions.size(), 2);
     actions[0]->trigger();
     actions[1]->trigger();
     EXPECT_EQ(named, "+81 3-1234-5678");
     EXPECT_EQ(QApplication::clipboard()->text(), "+81 3-1234-5678");
+
+    // A log replaced by a shorter one is read afresh.
+    WriteFile(log, ",2026/03/02 09:00:00,0451234567\r\n");
+    model.Refresh();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model.rowCount() == 1 && model.Counted(); }));
+    EXPECT_EQ(row(0), "2026/03/02 09:00:00|045-123-4567|横浜商店|1");
 }
 
 } // namespace
