@@ -17,6 +17,9 @@ public:
     virtual void Publish(const TCallEvent& event) = 0;
     // Calls queued while the broker is away (for tests and benchmarks).
     virtual std::size_t Queued() const = 0;
+    // Why the broker cannot be used now, as the line reported; empty while
+    // connected and before the first attempt ends. Any thread.
+    virtual std::string Problem() const = 0;
 };
 
 // Whether this build can publish to MQTT at all.
