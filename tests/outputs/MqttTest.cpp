@@ -172,5 +172,32 @@ TEST_F(Mqtt, TlsFailuresAreToldOnceAndTriedAgain) {
     EXPECT_EQ(toTrusted->Problem(), "");
 }
 
+// A topic MQTT cannot publish to sends nothing at all, not even to the
+// part before a NUL; the longest topic that fits works.
+TEST_F(Mqtt, AnUnusableTopicPublishesNothing) {
+    TBroker broker(Folder.Path());
+    TSubscriber all(broker.Port());
+    const std::string longest(65535 - 8, 'a'); // with "/adapter", as long as MQTT allows
+    std::vector<std::unique_ptr<TOutputs>> unusable;
+    for (const std::string& topic :
+         {std::string("a/+/b"), std::string("a/#"), std::string("a/\x01"), std::string("a\0b", 3),
+          std::string(70000, 'a'), longest + "a"}) {
+        unusable.push_back(std::make_unique<TOutputs>(
+            TOutputSettings{"", "", broker.Url(), topic, "unusable"}, Report()));
+        unusable.back()->Post(Call("1"));
+        EXPECT_EQ(unusable.back()->Problems().size(), 1u) << topic.substr(0, 20);
+    }
+    EXPECT_EQ(CountReports("topic"), unusable.size()) << AllReports();
+    TOutputs usable(TOutputSettings{"", "", broker.Url(), longest, "usable"}, Report());
+    usable.Post(Call("1"));
+    ASSERT_TRUE(all.WaitFor(longest + "/call"));
+    EXPECT_TRUE(usable.Problems().empty());
+    for (const std::string& topic : all.Topics()) {
+        EXPECT_TRUE(topic.rfind(longest + "/", 0) == 0 ||
+                    topic.find("/telvane_usable/") != std::string::npos)
+            << topic.substr(0, 40);
+    }
+}
+
 } // namespace
 } // namespace telvane

@@ -147,7 +147,11 @@ void TCallOutputs::EditSettings() {
     // start from what the store holds, so that saving keeps them.
     TAddedSettings stored = Settings_;
     LoadAddedSettings(Form_.SettingsStore(), stored);
-    TSettingsDialog dialog(stored, &Form_);
+    QStringList problems;
+    for (const std::string& line : Outputs_->Problems()) {
+        problems << QString::fromStdString(line);
+    }
+    TSettingsDialog dialog(stored, problems, &Form_);
     if (dialog.exec() != QDialog::Accepted) {
         return;
     }

@@ -7,6 +7,7 @@
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QRegularExpression>
@@ -22,10 +23,18 @@ QLineEdit* Edit(const std::string& text, QWidget* parent) {
 
 } // namespace
 
-TSettingsDialog::TSettingsDialog(const TAddedSettings& settings, QWidget* parent)
+TSettingsDialog::TSettingsDialog(const TAddedSettings& settings, const QStringList& problems,
+                                 QWidget* parent)
     : QDialog(parent), Original_(settings) {
     setWindowTitle(tr("設定"));
     auto* form = new QFormLayout(this);
+    auto* shown = new QLabel(problems.join(QLatin1Char('\n')), this);
+    shown->setObjectName(QStringLiteral("Problems"));
+    shown->setTextFormat(Qt::PlainText);
+    shown->setWordWrap(true);
+    shown->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    shown->setVisible(!problems.isEmpty());
+    form->addRow(shown);
     Notify_ = new QCheckBox(tr("新しい着信をデスクトップ通知で知らせる"), this);
     Notify_->setChecked(settings.Notify);
     Tray_ = new QCheckBox(tr("通知領域にアイコンを出す"), this);
@@ -75,8 +84,17 @@ QString TSettingsDialog::Problem(const TAddedSettings& settings) {
     if (!settings.MqttUrl.empty() && !MqttAvailable()) {
         return tr("この Telvane は MQTT に対応していません。");
     }
-    if (settings.MqttTopic.find_first_of("+#") != std::string::npos) {
+    // The same check as where the setting is read.
+    switch (settings.MqttTopic.empty() ? TMqttTopicFault::None
+                                       : CheckMqttTopic(MqttBaseTopic(settings.MqttTopic, {}))) {
+    case TMqttTopicFault::Wildcard:
         return tr("MQTT トピックに + と # は使えません。");
+    case TMqttTopicFault::NotText:
+        return tr("MQTT トピックに制御文字は使えません。");
+    case TMqttTopicFault::TooLong:
+        return tr("MQTT トピックが長すぎるか、階層が多すぎます。");
+    case TMqttTopicFault::None:
+        break;
     }
     if (!QRegularExpression(QStringLiteral("^[A-Z]{2}$"))
              .match(QString::fromStdString(settings.Region))

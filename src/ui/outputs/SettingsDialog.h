@@ -1,11 +1,12 @@
 // The settings added beside the seventeen: notification, tray, hook
-// command, MQTT and the "who called" settings. Checks what it can before
-// it lets the user save.
+// command, MQTT and the "who called" settings. Shows what does not work now
+// and checks what it can before it lets the user save.
 #pragma once
 
 #include "monitor/AddedSettings.h"
 
 #include <QDialog>
+#include <QStringList>
 
 class QCheckBox;
 class QLineEdit;
@@ -15,7 +16,9 @@ namespace telvane {
 class TSettingsDialog final : public QDialog {
     Q_OBJECT
 public:
-    TSettingsDialog(const TAddedSettings& settings, QWidget* parent = nullptr);
+    // problems: lines on what does not work now, shown above the settings.
+    TSettingsDialog(const TAddedSettings& settings, const QStringList& problems,
+                    QWidget* parent = nullptr);
 
     TAddedSettings Settings() const;
     // What is wrong with the values, in the user's words; empty when none.
