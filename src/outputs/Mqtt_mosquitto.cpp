@@ -216,10 +216,18 @@ private:
             TlsError_.clear();
         }
         Refusal_.clear();
-        // Looks the host up (blocking) and starts connecting (not blocking).
-        errno = 0;
-        int rc = mosquitto_connect_async(Mosq_, Url_.Host.c_str(), Url_.Port, kKeepAliveSeconds);
-        const int connectErrno = errno;
+        int rc = MOSQ_ERR_SUCCESS;
+        int connectErrno = 0;
+        {
+            // libmosquitto sets OpenSSL up at the first TLS connection without
+            // a lock: publishers start connecting one at a time.
+            static std::mutex starting;
+            std::lock_guard lock(starting);
+            // Looks the host up (blocking) and starts connecting (not blocking).
+            errno = 0;
+            rc = mosquitto_connect_async(Mosq_, Url_.Host.c_str(), Url_.Port, kKeepAliveSeconds);
+            connectErrno = errno;
+        }
         if (rc != MOSQ_ERR_SUCCESS) {
             return Failure(rc == MOSQ_ERR_ERRNO ? std::strerror(connectErrno)
                                                 : mosquitto_strerror(rc));
