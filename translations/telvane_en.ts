@@ -347,6 +347,14 @@
         <source>地域は JP のような 2 文字の国コードで入力してください。</source>
         <translation>Enter the region as a two-letter country code such as JP.</translation>
     </message>
+    <message>
+        <source>MQTT トピックに制御文字は使えません。</source>
+        <translation>An MQTT topic cannot contain control characters.</translation>
+    </message>
+    <message>
+        <source>MQTT トピックが長すぎるか、階層が多すぎます。</source>
+        <translation>The MQTT topic is too long or has too many levels.</translation>
+    </message>
 </context>
 <context>
     <name>telvane::TTrayIcon</name>

@@ -11,7 +11,11 @@
 
 #include <mosquitto.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -186,6 +190,31 @@ void Idle(int port, const std::string& folder) {
                 CpuMs() - cpuBefore, RssKiB() - rssBefore);
 }
 
+// What a broker that is not there costs: the attempts and the waits
+// between them.
+void Unreachable() {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    bind(fd, reinterpret_cast<sockaddr*>(&address), length);
+    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    close(fd);
+    for (const std::string scheme : {"mqtt", "mqtts"}) {
+        TOutputSettings settings;
+        settings.MqttUrl = scheme + "://127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+        settings.MqttTopic = "bench/unreachable";
+        settings.HostName = "bench";
+        TOutputs outputs(settings, [](const std::string&) {});
+        std::this_thread::sleep_for(seconds(1));
+        const double cpuBefore = CpuMs();
+        std::this_thread::sleep_for(seconds(20));
+        std::printf("%s:// with nothing listening, 20 s: %.1f ms processor time\n", scheme.c_str(),
+                    CpuMs() - cpuBefore);
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -198,6 +227,7 @@ int main(int argc, char** argv) {
     const int calls = argc > 2 ? std::stoi(argv[2]) : 50;
     const std::string folder = qEnvironmentVariable("TMPDIR", QStringLiteral("/tmp")).toStdString();
     Idle(port, folder);
+    Unreachable();
     HookLatency(calls, folder);
     HookFlood(folder);
     MqttLatency(calls, port);

@@ -2,7 +2,8 @@
 # Measures the outputs and prints figures:
 #   1. the library alone: from a call handed to the outputs to the hook
 #      program running, to the MQTT message at a subscriber on loopback, and
-#      to dunst's answer to the Notify call; their idle cost;
+#      to dunst's answer to the Notify call; their idle cost, and that of
+#      mqtt:// and mqtts:// with nothing listening;
 #   2. the real program against ta-sim: from the call's line landing in the
 #      call log (ta-sim --watch) to the Notify call on the bus (dbus-monitor),
 #      to the hook program running (it prints the time) and to the MQTT

@@ -3,10 +3,10 @@
 // much memory it keeps while open and after it closed. Prints figures.
 //
 // history_opening_bench [lines [distinct callers]]  (4,000,000 and 300)
+#include "store/IniSettingsStore.h"
 #include "ui/callers/HistoryModel.h"
 #include "ui/callers/HistoryWindow.h"
 #include "ui/callers/WhoCalled.h"
-#include "ui/qtcore/QtSettingsStore.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -117,7 +117,7 @@ int main(int argc, char** argv) {
     WriteLog(log, lines, distinct);
     std::printf("log: %ld lines, %ld distinct callers, %.1f MB\n", lines, distinct,
                 double(std::filesystem::file_size(log)) / 1e6);
-    TQtSettingsStore store(QString::fromStdString((folder / "settings.ini").string()));
+    TIniSettingsStore store(folder / "settings.ini");
     TWhoCalled who(store);
     const long calls = lines;
     // What Qt takes once for the first window it shows (fonts, styles) is

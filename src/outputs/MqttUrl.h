@@ -1,4 +1,5 @@
-// The MqttUrl setting: mqtt://[user[:password]@]host[:port] or mqtts://...
+// The MQTT settings: the MqttUrl, mqtt://[user[:password]@]host[:port] or
+// mqtts://..., and the MqttTopic.
 #pragma once
 
 #include <optional>
@@ -24,5 +25,17 @@ std::optional<TMqttUrl> ParseMqttUrl(const std::string& text);
 // The topic under which Telvane publishes: the setting, or "telvane/" and
 // the host name; without a trailing slash.
 std::string MqttBaseTopic(const std::string& setting, const std::string& hostName);
+
+enum class TMqttTopicFault {
+    None,
+    Wildcard, // + or #
+    NotText,  // not UTF-8, or a control character or NUL
+    TooLong,  // in bytes or in levels
+};
+
+// Whether MQTT can publish under a base topic: each topic sent under it,
+// such as <base>/adapter, must be one MQTT can publish to. Never a fault in
+// a build without MQTT.
+TMqttTopicFault CheckMqttTopic(const std::string& base);
 
 } // namespace telvane

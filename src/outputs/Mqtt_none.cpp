@@ -7,9 +7,13 @@ bool MqttAvailable() {
 }
 
 std::unique_ptr<IMqttPublisher> MakeMqttPublisher(const TMqttUrl&, const std::string&,
-                                                  const std::string&, TReport report) {
-    report("MQTT: this build of Telvane has no MQTT; MQTT stays off");
+                                                  const std::string&, TReport) {
     return nullptr;
+}
+
+// Nothing is ever published here.
+TMqttTopicFault CheckMqttTopic(const std::string&) {
+    return TMqttTopicFault::None;
 }
 
 } // namespace telvane

@@ -41,14 +41,29 @@ inline bool Accepts(int port) {
 
 class TBroker {
 public:
-    // With a user, only that user with that password may connect.
+    // With a user, only that user with that password may connect. With tls,
+    // a second listener speaks TLS with a certificate of its own for
+    // 127.0.0.1 (cert.pem in the folder), made by the openssl program.
     TBroker(const std::filesystem::path& folder, const std::string& user = {},
-            const std::string& password = {})
-        : Folder_(folder), Port_(FreePort()) {
+            const std::string& password = {}, bool tls = false)
+        : Folder_(folder), Port_(FreePort()), TlsPort_(tls ? FreePort() : 0) {
+        std::filesystem::create_directories(folder);
         std::ofstream conf(folder / "mosquitto.conf");
         // Run as root, mosquitto would switch to a user that cannot read this folder.
         conf << "listener " << Port_ << " 127.0.0.1\npersistence false\nuser "
              << getpwuid(getuid())->pw_name << "\n";
+        if (tls) {
+            e2e::TChild::TOptions options;
+            options.Arguments = {"/bin/sh", "-c",
+                                 "cd '" + folder.string() +
+                                     "' && openssl req -x509 -newkey ec -pkeyopt "
+                                     "ec_paramgen_curve:prime256v1 -nodes -days 2 -subj "
+                                     "/CN=127.0.0.1 -addext subjectAltName=IP:127.0.0.1 "
+                                     "-keyout key.pem -out cert.pem 2>/dev/null"};
+            e2e::TChild(options).Wait(e2e::kPatience);
+            conf << "listener " << TlsPort_ << " 127.0.0.1\ncertfile " << folder.string()
+                 << "/cert.pem\nkeyfile " << folder.string() << "/key.pem\n";
+        }
         if (user.empty()) {
             conf << "allow_anonymous true\n";
         } else {
@@ -69,12 +84,30 @@ public:
         options.Arguments = {"/usr/sbin/mosquitto", "-c", (Folder_ / "mosquitto.conf").string()};
         options.StderrFile = Folder_ / "broker.log";
         Child_ = std::make_unique<e2e::TChild>(options);
-        for (int i = 0; i < 400 && !Accepts(Port_); ++i) {
+        for (int i = 0; i < 400 && !(Accepts(Port_) && (TlsPort_ == 0 || Accepts(TlsPort_))); ++i) {
             usleep(25000);
         }
     }
     void Stop() { Child_.reset(); }
     int Port() const { return Port_; }
+    int TlsPort() const { return TlsPort_; }
+    // Waits until the broker has turned count clients away for a protocol
+    // error (so written, or "Protocol error"), such as a TLS client at a
+    // plain listener or one that does not trust the certificate.
+    bool WaitForRefusals(std::size_t count) const {
+        for (int i = 0; i < 800; ++i, usleep(50000)) {
+            const std::string log = ReadFile(Folder_ / "broker.log");
+            std::size_t seen = 0;
+            for (auto at = log.find("rotocol error"); at != std::string::npos;
+                 at = log.find("rotocol error", at + 1)) {
+                ++seen;
+            }
+            if (seen >= count) {
+                return true;
+            }
+        }
+        return false;
+    }
     std::string Url(const std::string& userInfo = {}) const {
         return "mqtt://" + userInfo + "127.0.0.1:" + std::to_string(Port_);
     }
@@ -82,6 +115,7 @@ public:
 private:
     std::filesystem::path Folder_;
     int Port_;
+    int TlsPort_;
     std::unique_ptr<e2e::TChild> Child_;
 };
 

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ctime>
+
 namespace telvane {
 namespace {
 
@@ -13,12 +15,14 @@ using testing::TSubscriber;
 
 class Mqtt : public ::testing::Test {
 protected:
+    TReport Report() {
+        return [this](const std::string& line) {
+            std::lock_guard lock(Mutex);
+            Reports.push_back(line);
+        };
+    }
     std::unique_ptr<IMqttPublisher> Publisher(const std::string& url) {
-        return MakeMqttPublisher(*ParseMqttUrl(url), "home/phone", "kitchen pc",
-                                 [this](const std::string& line) {
-                                     std::lock_guard lock(Mutex);
-                                     Reports.push_back(line);
-                                 });
+        return MakeMqttPublisher(*ParseMqttUrl(url), "home/phone", "kitchen pc", Report());
     }
     static TCallEvent Call(const std::string& number) {
         TCallEvent event;
@@ -26,6 +30,12 @@ protected:
         event.Display = number;
         event.Time = "2026-12-07T09:57:00+09:00";
         return event;
+    }
+    std::size_t CountReports(const std::string& part) {
+        std::lock_guard lock(Mutex);
+        return std::count_if(Reports.begin(), Reports.end(), [&](const std::string& line) {
+            return line.find(part) != std::string::npos;
+        });
     }
     std::string AllReports() {
         std::lock_guard lock(Mutex);
@@ -117,6 +127,76 @@ TEST_F(Mqtt, AWrongPasswordIsReportedOnceWithoutThePassword) {
               std::string::npos)
         << reports;
     EXPECT_EQ(reports.find("wr0ng-pw"), std::string::npos) << reports;
+}
+
+// A broker that is not there costs nothing between attempts, with TLS as
+// without.
+TEST_F(Mqtt, NothingListeningCostsNoProcessorTime) {
+    const std::string address = "127.0.0.1:" + std::to_string(testing::FreePort());
+    auto tls = Publisher("mqtts://" + address);
+    auto plain = Publisher("mqtt://" + address);
+    const std::clock_t before = std::clock(); // of all threads
+    std::this_thread::sleep_for(std::chrono::seconds(3));
+    // A spinning thread uses all of the 3 s; a few attempts far less, even
+    // under a sanitizer.
+    EXPECT_LT(static_cast<double>(std::clock() - before) / CLOCKS_PER_SEC, 1.5);
+    EXPECT_EQ(
+        CountReports("cannot reach mqtts://" + address + " (Connection refused); trying again"), 1u)
+        << AllReports();
+}
+
+// mqtts:// to a listener without TLS, or with a certificate not trusted:
+// the reason in words, once, and attempts go on. A trusted one works.
+TEST_F(Mqtt, TlsFailuresAreToldOnceAndTriedAgain) {
+    if (!std::filesystem::exists("/usr/bin/openssl")) {
+        GTEST_SKIP() << "no openssl program to make a certificate";
+    }
+    TBroker trusted(Folder.Path() / "trusted", {}, {}, true);
+    TBroker untrusted(Folder.Path() / "untrusted", {}, {}, true);
+    ::setenv("SSL_CERT_FILE", (Folder.Path() / "trusted" / "cert.pem").c_str(), 1);
+    const auto url = [](int port) { return "mqtts://127.0.0.1:" + std::to_string(port); };
+    auto toPlain = Publisher(url(trusted.Port())); // its listener without TLS
+    auto toUntrusted = Publisher(url(untrusted.TlsPort()));
+    auto toTrusted = Publisher(url(trusted.TlsPort()));
+    TSubscriber live(trusted.Port());
+    EXPECT_TRUE(live.WaitFor("home/phone/status"));
+    // The third attempt comes after two waits.
+    EXPECT_TRUE(trusted.WaitForRefusals(3));
+    EXPECT_TRUE(untrusted.WaitForRefusals(3));
+    const std::string line = "MQTT: " + url(untrusted.TlsPort()) +
+                             ": TLS handshake failed (certificate verify failed); trying again";
+    EXPECT_EQ(CountReports(line), 1u) << AllReports();
+    EXPECT_EQ(toUntrusted->Problem(), line);
+    EXPECT_EQ(CountReports(url(trusted.Port()) + ": TLS handshake failed ("), 1u) << AllReports();
+    EXPECT_EQ(CountReports(url(trusted.TlsPort())), 0u) << AllReports();
+    EXPECT_EQ(toTrusted->Problem(), "");
+}
+
+// A topic MQTT cannot publish to sends nothing at all, not even to the
+// part before a NUL; the longest topic that fits works.
+TEST_F(Mqtt, AnUnusableTopicPublishesNothing) {
+    TBroker broker(Folder.Path());
+    TSubscriber all(broker.Port());
+    const std::string longest(65535 - 8, 'a'); // with "/adapter", as long as MQTT allows
+    std::vector<std::unique_ptr<TOutputs>> unusable;
+    for (const std::string& topic :
+         {std::string("a/+/b"), std::string("a/#"), std::string("a/\x01"), std::string("a\0b", 3),
+          std::string(70000, 'a'), longest + "a"}) {
+        unusable.push_back(std::make_unique<TOutputs>(
+            TOutputSettings{"", "", broker.Url(), topic, "unusable"}, Report()));
+        unusable.back()->Post(Call("1"));
+        EXPECT_EQ(unusable.back()->Problems().size(), 1u) << topic.substr(0, 20);
+    }
+    EXPECT_EQ(CountReports("topic"), unusable.size()) << AllReports();
+    TOutputs usable(TOutputSettings{"", "", broker.Url(), longest, "usable"}, Report());
+    usable.Post(Call("1"));
+    ASSERT_TRUE(all.WaitFor(longest + "/call"));
+    EXPECT_TRUE(usable.Problems().empty());
+    for (const std::string& topic : all.Topics()) {
+        EXPECT_TRUE(topic.rfind(longest + "/", 0) == 0 ||
+                    topic.find("/telvane_usable/") != std::string::npos)
+            << topic.substr(0, 40);
+    }
 }
 
 } // namespace

@@ -25,7 +25,7 @@ TEST(SettingsDialog, RefusesWhatCannotWork) {
     const struct {
         const char* Field;
         std::string TAddedSettings::*Member;
-        const char* Value;
+        std::string Value;
         bool Refused;
     } cases[] = {
         {"hook", &TAddedSettings::HookCommand, "espeak-ng -v ja 'open", true},
@@ -33,6 +33,9 @@ TEST(SettingsDialog, RefusesWhatCannotWork) {
         {"url", &TAddedSettings::MqttUrl, "mqtt//broker", true},
         {"url", &TAddedSettings::MqttUrl, "mqtts://u:p@broker:8883", false},
         {"topic", &TAddedSettings::MqttTopic, "home/+/phone", true},
+        {"topic", &TAddedSettings::MqttTopic, "home/\x7f", true},
+        {"topic", &TAddedSettings::MqttTopic, "home/" + std::string(65535, 'p'), true},
+        {"topic", &TAddedSettings::MqttTopic, "家/電話", false},
         {"region", &TAddedSettings::Region, "JPN", true},
     };
     EXPECT_TRUE(TSettingsDialog::Problem(TAddedSettings{}).isEmpty());
@@ -40,7 +43,7 @@ TEST(SettingsDialog, RefusesWhatCannotWork) {
         TAddedSettings settings;
         settings.*c.Member = c.Value;
         EXPECT_EQ(!TSettingsDialog::Problem(settings).isEmpty(), c.Refused)
-            << c.Field << ": " << c.Value;
+            << c.Field << ": " << c.Value.substr(0, 20);
     }
 }
 
@@ -109,11 +112,20 @@ TEST(SettingsDialog, SaysWhatItDoesNotUnderstandAndKeepsIt) {
     }
 }
 
-// The dialog from the window's menu: what it saves goes beside the
-// seventeen values, and a password keeps the file private.
+// The dialog from the window's menu: it shows what does not work now; what
+// it saves goes beside the seventeen values, and a password keeps the file
+// private.
 TEST(SettingsDialog, SavesFromTheWindowsMenu) {
+    const TSettingsDialog calm(TAddedSettings{}, {});
+    const auto* none = calm.findChild<QLabel*>(QStringLiteral("Problems"));
+    EXPECT_TRUE(none != nullptr && !none->isVisibleTo(&calm));
     TMainForm form;
     TCallOutputs outputs(form);
+    TAddedSettings unusable;
+    unusable.HookCommand = "say 'open";
+    unusable.MqttTopic = "a/#";
+    unusable.MqttUrl = "mqtt://127.0.0.1:1";
+    outputs.Apply(unusable);
     QAction* open = nullptr;
     for (QAction* action : form.ContextMenu()->actions()) {
         if (action->text() == QStringLiteral("設定...")) {
@@ -124,9 +136,14 @@ TEST(SettingsDialog, SavesFromTheWindowsMenu) {
     QTimer::singleShot(0, [] {
         auto* dialog = qobject_cast<TSettingsDialog*>(QApplication::activeModalWidget());
         ASSERT_NE(dialog, nullptr);
+        const auto* problems = dialog->findChild<QLabel*>(QStringLiteral("Problems"));
+        const QString shown = problems && problems->isVisible() ? problems->text() : QString();
+        EXPECT_EQ(shown.count(QLatin1Char('\n')), 1) << shown.toStdString();
+        EXPECT_TRUE(shown.contains(QStringLiteral("unclosed quote")));
         const auto edits = dialog->findChildren<QLineEdit*>();
         edits[0]->setText(QStringLiteral("say hello"));
         edits[1]->setText(QStringLiteral("mqtt://u:pw@127.0.0.1:1"));
+        edits[2]->clear();
         dialog->accept();
     });
     open->trigger();

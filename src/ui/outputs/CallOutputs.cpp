@@ -148,7 +148,10 @@ void TCallOutputs::EditSettings() {
     // The who-called settings may have changed in their own dialog since:
     // start from what the store holds; only what the user changes is saved.
     TAddedSettings loaded;
-    const std::vector<std::string> problems = LoadAddedSettings(Form_.SettingsStore(), loaded);
+    std::vector<std::string> problems = LoadAddedSettings(Form_.SettingsStore(), loaded);
+    for (const std::string& line : Outputs_->Problems()) {
+        problems.push_back(line);
+    }
     TSettingsDialog dialog(loaded, problems, &Form_);
     if (dialog.exec() != QDialog::Accepted) {
         return;

@@ -35,6 +35,7 @@ TSettingsDialog::TSettingsDialog(const TAddedSettings& settings,
     problemLabel->setObjectName(QStringLiteral("Problems"));
     problemLabel->setWordWrap(true);
     problemLabel->setTextFormat(Qt::PlainText);
+    problemLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
     problemLabel->setVisible(!lines.isEmpty());
     form->addRow(problemLabel);
     Notify_ = new QCheckBox(tr("新しい着信をデスクトップ通知で知らせる"), this);
@@ -86,8 +87,17 @@ QString TSettingsDialog::Problem(const TAddedSettings& settings) {
     if (!settings.MqttUrl.empty() && !MqttAvailable()) {
         return tr("この Telvane は MQTT に対応していません。");
     }
-    if (settings.MqttTopic.find_first_of("+#") != std::string::npos) {
+    // The same check as where the setting is read.
+    switch (settings.MqttTopic.empty() ? TMqttTopicFault::None
+                                       : CheckMqttTopic(MqttBaseTopic(settings.MqttTopic, {}))) {
+    case TMqttTopicFault::Wildcard:
         return tr("MQTT トピックに + と # は使えません。");
+    case TMqttTopicFault::NotText:
+        return tr("MQTT トピックに制御文字は使えません。");
+    case TMqttTopicFault::TooLong:
+        return tr("MQTT トピックが長すぎるか、階層が多すぎます。");
+    case TMqttTopicFault::None:
+        break;
     }
     if (!IsRegionCode(settings.Region)) {
         return tr("地域は JP のような 2 文字の国コードで入力してください。");

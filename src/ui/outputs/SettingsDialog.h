@@ -1,6 +1,6 @@
 // The settings added beside the seventeen: notification, tray, hook
-// command, MQTT and the "who called" settings. Checks what it can before
-// it lets the user save.
+// command, MQTT and the "who called" settings. Shows what does not work now
+// and checks what it can before it lets the user save.
 #pragma once
 
 #include "monitor/AddedSettings.h"
@@ -18,8 +18,8 @@ namespace telvane {
 class TSettingsDialog final : public QDialog {
     Q_OBJECT
 public:
-    // problems: lines about stored values that were not understood, shown
-    // above the fields.
+    // problems: lines on what does not work now (values not understood, an
+    // output that cannot work), shown above the fields.
     TSettingsDialog(const TAddedSettings& settings, const std::vector<std::string>& problems,
                     QWidget* parent = nullptr);
 
