@@ -136,6 +136,21 @@ void BM_LookUp(benchmark::State& state) {
 }
 BENCHMARK(BM_LookUp)->ArgName("with_describe")->Arg(0)->Arg(1);
 
+// A hostile or broken number of 15, 30 and 60 KB: as a contacts TEL value
+// (MatchKey) and as the caller text the adapter sent (Describe).
+void BM_NormaliseLongNumber(benchmark::State& state) {
+    const std::string number = "+81" + std::string(static_cast<std::size_t>(state.range(0)), '3');
+    const bool asCaller = state.range(1) != 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(asCaller ? Numbers().Describe(number).MatchKey
+                                          : Numbers().MatchKey(number));
+    }
+}
+BENCHMARK(BM_NormaliseLongNumber)
+    ->ArgNames({"bytes", "as_caller"})
+    ->ArgsProduct({{15000, 30000, 60000}, {0, 1}})
+    ->Unit(benchmark::kMillisecond);
+
 void BM_OpenHistory100000Lines(benchmark::State& state) {
     const auto& file = LogFile();
     const bool withCounts = state.range(0) != 0;
