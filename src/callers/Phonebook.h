@@ -21,7 +21,8 @@ inline constexpr std::uintmax_t kMaxPhonebookFileBytes = 64u * 1024 * 1024;
 inline constexpr std::size_t kMaxPhonebookCards = 100000;
 // One logical (unfolded) line; longer lines (embedded photos) are dropped.
 inline constexpr std::size_t kMaxPhonebookLineBytes = 64 * 1024;
-// A name in bytes of UTF-8 (about 85 to 256 characters).
+// A name in bytes of UTF-8 (about 85 to 256 characters); a longer one is cut
+// before a character.
 inline constexpr std::size_t kMaxNameBytes = 256;
 // TEL lines read per card, and in the whole file (a file beyond is refused).
 inline constexpr std::size_t kMaxNumbersPerCard = 32;

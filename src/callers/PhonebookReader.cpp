@@ -47,7 +47,6 @@ constexpr TMessage kNothingUsable = {"名前と電話番号のある連絡先が
                                      "no contact with a name and a phone number"};
 constexpr TMessage kNoName = {"名前のない連絡先です", "a contact without a name"};
 constexpr TMessage kNoNumber = {"電話番号のない連絡先です", "a contact without a phone number"};
-constexpr TMessage kNameTooLong = {"名前が長すぎます", "the name is too long"};
 constexpr TMessage kLineTooLong = {"行が長すぎます", "the line is too long"};
 constexpr TMessage kNotCsvLine = {"\"番号,名前\" の行ではありません", "not a \"number,name\" line"};
 
@@ -112,6 +111,19 @@ std::string CleanName(std::string text) {
         return {};
     }
     return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+// At most kMaxNameBytes, cut before a character, not inside one.
+std::string CutName(std::string name) {
+    if (name.size() <= kMaxNameBytes) {
+        return name;
+    }
+    std::size_t end = kMaxNameBytes;
+    while (end > 0 && (static_cast<unsigned char>(name[end]) & 0xC0) == 0x80) {
+        --end;
+    }
+    name.resize(end);
+    return CleanName(std::move(name));
 }
 
 // Splits at separator outside double quotes.
@@ -423,8 +435,9 @@ private:
             return;
         }
         const std::string& name = property->Name;
-        if (Overlong_) {
-            card.Problem = name == "TEL" ? &kLineTooLong : &kNameTooLong;
+        // A name's line cut at the limit still gives its beginning.
+        if (Overlong_ && name == "TEL") {
+            card.Problem = &kLineTooLong;
             return;
         }
         if (name == "FN") {
@@ -461,13 +474,11 @@ private:
     void EndCard() {
         TCard card = std::move(*Card_);
         Card_.reset();
-        std::string name = !card.FormattedName.empty()    ? card.FormattedName
-                           : !card.StructuredName.empty() ? card.StructuredName
-                                                          : card.Organisation;
+        std::string name = CutName(!card.FormattedName.empty()    ? card.FormattedName
+                                   : !card.StructuredName.empty() ? card.StructuredName
+                                                                  : card.Organisation);
         if (card.Problem == nullptr) {
-            if (name.size() > kMaxNameBytes) {
-                card.Problem = &kNameTooLong;
-            } else if (card.Contact.Keys.empty()) {
+            if (card.Contact.Keys.empty()) {
                 if (!card.HadTel) {
                     return; // an address-only contact: nothing to match
                 }
@@ -574,12 +585,8 @@ void ReadCsv(std::string_view text, const TNumberKnowledge& numbers, TContactsRe
             reporter.Skip(lineNumber, kNoName);
             return true;
         }
-        if (name.size() > kMaxNameBytes) {
-            reporter.Skip(lineNumber, kNameTooLong);
-            return true;
-        }
         TContact contact;
-        contact.Name = std::move(name);
+        contact.Name = CutName(std::move(name));
         contact.Numbers.push_back(std::move(number));
         contact.Keys.push_back(std::move(key));
         contact.Line = lineNumber;
