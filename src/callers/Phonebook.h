@@ -3,6 +3,7 @@
 
 #include "callers/NumberKnowledge.h"
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -46,8 +47,10 @@ public:
     // Reads a vCard (2.1, 3.0, 4.0) or CSV ("number,name" per line) file. On
     // error returns it and leaves the book as it was, so the last good one
     // stays in use. Cards that cannot be used are skipped (see Warnings).
+    // stop: when set (by another thread), reading ends soon as an error.
     std::optional<TPhonebookError> Load(const std::filesystem::path& file,
-                                        const TNumberKnowledge& numbers);
+                                        const TNumberKnowledge& numbers,
+                                        const std::atomic<bool>* stop = nullptr);
     // UTF-8 name for a TNumberInfo::MatchKey.
     std::optional<std::string> NameFor(const std::string& matchKey) const;
     std::size_t size() const { return Names_.size(); }

@@ -11,11 +11,13 @@ namespace telvane {
 namespace {
 
 // Calls visit(line, lineNumber) for each line of the text, without its LF or
-// CR LF, for as long as visit returns true. Lines count from 1.
-template <typename Visit> void ForEachLine(std::string_view text, Visit&& visit) {
+// CR LF, for as long as visit returns true and stop is not set. Lines count
+// from 1.
+template <typename Visit>
+void ForEachLine(std::string_view text, const std::atomic<bool>* stop, Visit&& visit) {
     std::size_t lineNumber = 0;
     std::size_t position = 0;
-    while (position < text.size()) {
+    while (position < text.size() && (stop == nullptr || !stop->load(std::memory_order_relaxed))) {
         std::size_t end = text.find('\n', position);
         if (end == std::string_view::npos) {
             end = text.size();
@@ -48,6 +50,7 @@ constexpr TMessage kNothingUsable = {"名前と電話番号のある連絡先が
 constexpr TMessage kNoName = {"名前のない連絡先です", "a contact without a name"};
 constexpr TMessage kNoNumber = {"電話番号のない連絡先です", "a contact without a phone number"};
 constexpr TMessage kLineTooLong = {"行が長すぎます", "the line is too long"};
+constexpr TMessage kStopped = {"読み込みを中止しました", "reading was stopped"};
 constexpr TMessage kNotCsvLine = {"\"番号,名前\" の行ではありません", "not a \"number,name\" line"};
 
 class TReporter {
@@ -327,8 +330,8 @@ public:
     TVCardReader(const TNumberKnowledge& numbers, TContactsRead& read, TReporter& reporter)
         : Numbers_(numbers), Read_(read), Reporter_(reporter) {}
 
-    void Read(std::string_view text) {
-        ForEachLine(text, [this](std::string_view line, std::size_t lineNumber) {
+    void Read(std::string_view text, const std::atomic<bool>* stop) {
+        ForEachLine(text, stop, [this](std::string_view line, std::size_t lineNumber) {
             if (Read_.Error) {
                 return false;
             }
@@ -543,9 +546,9 @@ std::optional<std::vector<std::string>> CsvFields(std::string_view line) {
 }
 
 void ReadCsv(std::string_view text, const TNumberKnowledge& numbers, TContactsRead& read,
-             TReporter& reporter) {
+             TReporter& reporter, const std::atomic<bool>* stop) {
     std::size_t rows = 0;
-    ForEachLine(text, [&](std::string_view line, std::size_t lineNumber) {
+    ForEachLine(text, stop, [&](std::string_view line, std::size_t lineNumber) {
         if (line.find_first_not_of(" \t") == std::string_view::npos) {
             return true;
         }
@@ -597,7 +600,8 @@ void ReadCsv(std::string_view text, const TNumberKnowledge& numbers, TContactsRe
 
 } // namespace
 
-TContactsRead ReadContacts(std::string_view bytes, const TNumberKnowledge& numbers) {
+TContactsRead ReadContacts(std::string_view bytes, const TNumberKnowledge& numbers,
+                           const std::atomic<bool>* stop) {
     TContactsRead read;
     TReporter reporter(read, numbers.Language().rfind("en", 0) == 0);
     if (bytes.size() >= 2 && ((bytes[0] == '\xFF' && bytes[1] == '\xFE') ||
@@ -617,9 +621,12 @@ TContactsRead ReadContacts(std::string_view bytes, const TNumberKnowledge& numbe
     const auto first = bytes.find_first_not_of(" \t\r\n");
     if (first != std::string_view::npos && StartsNoCase(bytes.substr(first), "BEGIN:VCARD")) {
         TVCardReader reader(numbers, read, reporter);
-        reader.Read(bytes);
+        reader.Read(bytes, stop);
     } else {
-        ReadCsv(bytes, numbers, read, reporter);
+        ReadCsv(bytes, numbers, read, reporter, stop);
+    }
+    if (stop != nullptr && stop->load()) {
+        reporter.Fail(0, kStopped);
     }
     reporter.Finish();
     return read;
