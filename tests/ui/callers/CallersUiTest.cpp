@@ -11,16 +11,23 @@
 #include "ui/callers/HistoryModel.h"
 #include "ui/callers/HistoryWindow.h"
 #include "ui/callers/WhoCalled.h"
+#include "ui/outputs/DesktopNotifier.h"
 #include "ui/qtcore/QtSettingsStore.h"
+#include "ui/qtcore/ShiftJisCodec.h"
 
 #include <gtest/gtest.h>
 
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusVirtualObject>
 #include <QImage>
 #include <QInputDialog>
 #include <QLabel>
+#include <QProcess>
+#include <QSignalSpy>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
@@ -93,7 +100,8 @@ TEST_F(Callers, GlanceShowsTheNameOrTheAreaAndNothingElse) {
             WriteFile(Folder() / "phonebook.vcf", kYamadaCard);
         }
         ASSERT_NO_FATAL_FAILURE(Show(c.Caller));
-        EXPECT_EQ(Shown(), QString::fromUtf8(c.Shown));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return Shown() == QString::fromUtf8(c.Shown); }))
+            << Shown().toStdString();
         EXPECT_TRUE(Number()->toolTip().contains(QString::fromUtf8(c.InTooltip)))
             << Number()->toolTip().toStdString();
         EXPECT_TRUE(Glance()->geometry().right() < 184 && Glance()->geometry().top() > 53);
@@ -124,7 +132,7 @@ TEST_F(Callers, PhonebookEditsAndNamesShowWithoutRestart) {
     TAddedSettings settings = Feature->Who().Settings();
     settings.Phonebook = book.string();
     Feature->Who().ApplySettings(settings);
-    EXPECT_EQ(Shown(), QString::fromUtf8("佐藤花子 (東京)"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Shown() == QString::fromUtf8("佐藤花子 (東京)"); }));
     WriteFile(ConfigHome->Path() / "next.csv", "0312345678,鈴木一郎\n");
     std::filesystem::rename(ConfigHome->Path() / "next.csv", book);
     ASSERT_TRUE(QTest::qWaitFor([&] { return Shown().startsWith(QString::fromUtf8("鈴木")); }));
@@ -145,9 +153,108 @@ TEST_F(Callers, PhonebookEditsAndNamesShowWithoutRestart) {
         dialog->accept();
     });
     Feature->NameCaller(Form.get(), Form->Monitor().GetCallerNumber());
-    EXPECT_EQ(Shown(), QString::fromUtf8("田中 (東京)"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Shown() == QString::fromUtf8("田中 (東京)"); }));
     EXPECT_NE(ReadFile(Folder() / "phonebook.vcf").find("田中"), std::string::npos);
     EXPECT_EQ(ReadFile(book), "0312345678,鈴木一郎\n");
+}
+
+// A notification server that answers for one notification, 7.
+class TNotificationServer final : public QDBusVirtualObject {
+public:
+    bool handleMessage(const QDBusMessage& message, const QDBusConnection& bus) override {
+        if (message.member() == "GetCapabilities") {
+            return bus.send(message.createReply(QStringList{"actions"}));
+        }
+        return message.member() == "Notify" && bus.send(message.createReply(7u));
+    }
+    QString introspect(const QString&) const override { return {}; }
+};
+
+QList<QInputDialog*> NamingDialogs() {
+    QList<QInputDialog*> open;
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (auto* dialog = qobject_cast<QInputDialog*>(window); dialog && dialog->isVisible()) {
+            open << dialog;
+        }
+    }
+    return open;
+}
+
+// A server on a private session bus that repeats the "name" action, as some
+// do: one naming dialog, in front, and the window goes on polling.
+TEST_F(Callers, ARepeatedNameActionOpensOneDialogInFront) {
+    const QString folder = QString::fromStdString(ConfigHome->Path().string());
+    WriteFile(ConfigHome->Path() / "bus.conf",
+              "<busconfig><type>session</type><listen>unix:tmpdir=" + ConfigHome->Path().string() +
+                  "</listen><policy context=\"default\"><allow send_destination=\"*\"/>"
+                  "<allow receive_sender=\"*\"/><allow own=\"*\"/></policy></busconfig>\n");
+    QProcess daemon;
+    daemon.start("dbus-daemon",
+                 {"--config-file=" + folder + "/bus.conf", "--nofork", "--print-address=1"});
+    if (!daemon.waitForReadyRead(10000)) {
+        GTEST_SKIP() << "no dbus-daemon";
+    }
+    const QByteArray address = daemon.readLine().trimmed();
+    qputenv("DBUS_SESSION_BUS_ADDRESS", address);
+    QDBusConnection server = QDBusConnection::connectToBus(address, "server");
+    TNotificationServer object;
+    ASSERT_TRUE(server.registerVirtualObject("/org/freedesktop/Notifications", &object));
+    ASSERT_TRUE(server.registerService("org.freedesktop.Notifications"));
+    ASSERT_NO_FATAL_FAILURE(Show("0312345678"));
+
+    TDesktopNotifier notifier;
+    int asked = 0;
+    QObject::connect(&notifier, &TDesktopNotifier::NameRequested, [&] { ++asked; });
+    // As the program wires it.
+    QObject::connect(&notifier, &TDesktopNotifier::NameRequested, [&](const QString& number) {
+        Form->BringToFront();
+        Feature->NameCaller(Form.get(), ToShiftJis(number));
+    });
+    QSignalSpy shown(&notifier, &TDesktopNotifier::Shown);
+    notifier.Show("0312345678", "", "0312345678", true);
+    ASSERT_TRUE(shown.wait());
+    const auto repeat = [&](int times) {
+        for (int i = 0; i < times; ++i) {
+            QDBusMessage signal = QDBusMessage::createSignal(
+                "/org/freedesktop/Notifications", "org.freedesktop.Notifications", "ActionInvoked");
+            signal << 7u << QStringLiteral("name");
+            server.send(signal);
+        }
+    };
+    // Counted as the last request is handled: a dialog that waited in a loop
+    // of its own would hold the count up.
+    int dialogs = -1;
+    QTimer count;
+    QObject::connect(&count, &QTimer::timeout, [&] {
+        if (asked == 20 && dialogs < 0) {
+            dialogs = int(NamingDialogs().size());
+            for (QInputDialog* dialog : NamingDialogs()) {
+                if (dialogs > 1) {
+                    dialog->reject();
+                }
+            }
+        }
+    });
+    count.start(10);
+    repeat(20);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dialogs >= 0; }, 20000));
+    ASSERT_EQ(dialogs, 1);
+    QInputDialog* dialog = NamingDialogs().front();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return dialog->isActiveWindow(); }));
+
+    // Asked once more while the window is in front: the dialog comes back.
+    Form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Form->isActiveWindow(); }));
+    repeat(1);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return asked == 21 && dialog->isActiveWindow(); }));
+    EXPECT_EQ(NamingDialogs().size(), 1);
+    QSignalSpy polled(Form.get(), &TMainForm::NumberCaptionSet);
+    Form->CheckButtonClick();
+    EXPECT_TRUE(polled.wait());
+    dialog->reject();
+    server.unregisterService("org.freedesktop.Notifications");
+    daemon.terminate();
+    daemon.waitForFinished();
 }
 
 TEST(History, NewestFirstWithCountsSearchAndFollowingTheLog) {
@@ -164,6 +271,7 @@ TEST(History, NewestFirstWithCountsSearchAndFollowingTheLog) {
     settings.Phonebook = (folder.Path() / "book.csv").string();
     ASSERT_TRUE(SaveAddedSettings(store, settings));
     TWhoCalled who(store);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !who.Describe("0451234567").Name.isEmpty(); }));
     THistoryModel model(who, log);
     model.Refresh();
     ASSERT_TRUE(QTest::qWaitFor([&] { return model.Counted(); }));
