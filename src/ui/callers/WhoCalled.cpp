@@ -113,7 +113,8 @@ QString Text(const TBookProblem& problem) {
 
 QString TWhoCalled::Problem() const {
     QStringList problems;
-    for (const TBookProblem& problem : Directory_->Snapshot()->Problems) {
+    const std::shared_ptr<const TDirectorySnapshot> snapshot = Directory_->Snapshot();
+    for (const TBookProblem& problem : snapshot->Problems) {
         problems << Text(problem);
     }
     return problems.join('\n');

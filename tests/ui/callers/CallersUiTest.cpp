@@ -4,6 +4,7 @@
 #include "PtyAdapter.h"
 #include "TempFolder.h"
 
+#include "outputs/Spawn.h"
 #include "ui/MainForm.h"
 #include "ui/callers/CallerGlance.h"
 #include "ui/callers/CallersFeature.h"
@@ -26,7 +27,6 @@
 #include <QImage>
 #include <QInputDialog>
 #include <QLabel>
-#include <QProcess>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTest>
@@ -183,18 +183,21 @@ QList<QInputDialog*> NamingDialogs() {
 // A server on a private session bus that repeats the "name" action, as some
 // do: one naming dialog, in front, and the window goes on polling.
 TEST_F(Callers, ARepeatedNameActionOpensOneDialogInFront) {
-    const QString folder = QString::fromStdString(ConfigHome->Path().string());
+    const std::filesystem::path socket = ConfigHome->Path() / "bus";
     WriteFile(ConfigHome->Path() / "bus.conf",
-              "<busconfig><type>session</type><listen>unix:tmpdir=" + ConfigHome->Path().string() +
+              "<busconfig><type>session</type><listen>unix:path=" + socket.string() +
                   "</listen><policy context=\"default\"><allow send_destination=\"*\"/>"
                   "<allow receive_sender=\"*\"/><allow own=\"*\"/></policy></busconfig>\n");
-    QProcess daemon;
-    daemon.start("dbus-daemon",
-                 {"--config-file=" + folder + "/bus.conf", "--nofork", "--print-address=1"});
-    if (!daemon.waitForReadyRead(10000)) {
-        GTEST_SKIP() << "no dbus-daemon";
+    std::string error;
+    const std::unique_ptr<TChildProcess> daemon = SpawnProcess(
+        {{"dbus-daemon", "--config-file=" + (ConfigHome->Path() / "bus.conf").string(), "--nofork"},
+         {},
+         (ConfigHome->Path() / "bus.log").string()},
+        error);
+    if (!daemon || !QTest::qWaitFor([&] { return std::filesystem::exists(socket); })) {
+        GTEST_SKIP() << "no dbus-daemon: " << error;
     }
-    const QByteArray address = daemon.readLine().trimmed();
+    const QByteArray address = "unix:path=" + QByteArray::fromStdString(socket.string());
     qputenv("DBUS_SESSION_BUS_ADDRESS", address);
     QDBusConnection server = QDBusConnection::connectToBus(address, "server");
     TNotificationServer object;
@@ -252,9 +255,8 @@ TEST_F(Callers, ARepeatedNameActionOpensOneDialogInFront) {
     Form->CheckButtonClick();
     EXPECT_TRUE(polled.wait());
     dialog->reject();
-    server.unregisterService("org.freedesktop.Notifications");
-    daemon.terminate();
-    daemon.waitForFinished();
+    QDBusConnection::disconnectFromBus("server");
+    daemon->Kill();
 }
 
 TEST(History, NewestFirstWithCountsSearchAndFollowingTheLog) {
