@@ -9,6 +9,7 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
+#include <QEventLoop>
 #include <QTableView>
 
 #include <cstdlib>
@@ -67,11 +68,19 @@ void WriteSettings() {
     SaveAddedSettings(store, settings);
 }
 
+// Contacts are read on a thread of their own: measured once they are in.
+void WaitForContacts(TWhoCalled& who) {
+    QEventLoop loop;
+    QObject::connect(&who, &TWhoCalled::Changed, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
 void BM_OpenHistory(benchmark::State& state) {
     const auto log = Log(int(state.range(0)));
     WriteSettings();
     TQtSettingsStore store(QString::fromStdString((Folder() / "settings.ini").string()));
     TWhoCalled who(store);
+    WaitForContacts(who);
     for (auto _ : state) {
         THistoryWindow window(who, log, [](QWidget*, const std::string&) {});
         window.show();
@@ -89,6 +98,7 @@ void BM_SearchHistory(benchmark::State& state) {
     WriteSettings();
     TQtSettingsStore store(QString::fromStdString((Folder() / "settings.ini").string()));
     TWhoCalled who(store);
+    WaitForContacts(who);
     THistoryWindow window(who, log, [](QWidget*, const std::string&) {});
     bool first = true;
     for (auto _ : state) {
