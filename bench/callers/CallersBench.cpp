@@ -1,12 +1,14 @@
 // Who called: loading a 10,000-card phonebook, looking a caller up in it,
 // opening a 100,000-line call log, and the memory the phonebook holds.
 #include "callers/CallHistory.h"
+#include "callers/CallerDirectory.h"
 #include "callers/NumberKnowledge.h"
 #include "callers/Phonebook.h"
 
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -150,6 +152,19 @@ BENCHMARK(BM_NormaliseLongNumber)
     ->ArgNames({"bytes", "as_caller"})
     ->ArgsProduct({{15000, 30000, 60000}, {0, 1}})
     ->Unit(benchmark::kMillisecond);
+
+// A caller looked up while the directory reads the 10,000 cards again and
+// again on its own thread: the asking thread never waits for a read.
+void BM_DescribeWhileReading(benchmark::State& state) {
+    std::atomic<int> reads{0};
+    TCallerDirectory directory({"JP", "ja", PhonebookFile(), {}}, [&reads] { ++reads; });
+    for (auto _ : state) {
+        directory.Reload();
+        benchmark::DoNotOptimize(directory.Describe("0310005678"));
+    }
+    state.counters["reads_done"] = reads.load();
+}
+BENCHMARK(BM_DescribeWhileReading)->Unit(benchmark::kMicrosecond)->UseRealTime()->MinTime(5);
 
 void BM_OpenHistory100000Lines(benchmark::State& state) {
     const auto& file = LogFile();
