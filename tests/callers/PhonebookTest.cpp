@@ -29,20 +29,15 @@ std::string Card(const std::string& lines) {
     return "BEGIN:VCARD\r\nVERSION:3.0\r\n" + lines + "END:VCARD\r\n";
 }
 
-std::string Repeated(const std::string& text, std::size_t times) {
-    std::string out;
-    for (std::size_t i = 0; i < times; ++i) {
-        out += text;
-    }
-    return out;
-}
-
 TEST(PhonebookTest, ReadsExportedFiles) {
-    // Names over 256 bytes are cut at a character boundary.
-    const std::string kanji300 = Repeated("山", 100);
-    const std::string kanjiCut = Repeated("山", 85);
-    const std::string accents300 = Repeated("é", 150);
-    const std::string accentsCut = Repeated("é", 128);
+    // Names over 256 bytes are cut before a character: 100 kanji of three
+    // bytes each, 150 accented letters of two.
+    std::string kanji300, accents300;
+    for (int i = 0; i < 150; ++i) {
+        kanji300 += i < 100 ? "山" : "";
+        accents300 += "é";
+    }
+    const std::string kanjiCut = kanji300.substr(0, 255), accentsCut = accents300.substr(0, 256);
     const std::string longCut(kMaxNameBytes, 'n');
     const TFileCase cases[] = {
         {"several TEL lines, TYPE parameters, CR LF",

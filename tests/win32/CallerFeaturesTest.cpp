@@ -45,20 +45,7 @@ const std::string kCard = "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:\xE5\xB1\xB1\xE7\x94
                           "TEL:+81 3-1234-5678\r\nEND:VCARD\r\n"; // 山田
 
 // Runs the thread's messages until done() or about timeout.
-template <typename Done> bool PumpUntil(Done done, DWORD timeout) {
-    const DWORD start = ::GetTickCount();
-    while (!done()) {
-        if (::GetTickCount() - start > timeout) {
-            return false;
-        }
-        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
-        MSG message{};
-        while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            ::DispatchMessageW(&message);
-        }
-    }
-    return true;
-}
+template <typename Done> bool PumpUntil(Done done, DWORD timeout);
 
 TEST(HistoryListTest, NewestFirstWithNamesAndCountsFollowingTheLog) {
     TempFolder folder;
@@ -139,6 +126,21 @@ TEST(WhoCalledTest, AChosenContactsFileThatIsMissingOrBrokenIsSaidOnceAndTheLast
     who.Refresh();
     EXPECT_EQ(said.size(), 2u) << "a fault is said once";
     EXPECT_EQ(who.Describe("0312345678").Name, "\xE5\xB1\xB1\xE7\x94\xB0");
+}
+
+template <typename Done> bool PumpUntil(Done done, DWORD timeout) {
+    const DWORD start = ::GetTickCount();
+    while (!done()) {
+        if (::GetTickCount() - start > timeout) {
+            return false;
+        }
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+        MSG message{};
+        while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            ::DispatchMessageW(&message);
+        }
+    }
+    return true;
 }
 
 constexpr wchar_t kSettingsKey[] = L"Software\\Maruvo\\Telvane";
