@@ -3,6 +3,7 @@
 // reading a Japanese caller with libphonenumber or the compiled table.
 #include "callers/CallLogIndex.h"
 #include "callers/JapanNumbering.h"
+#include "callers/CallerDirectory.h"
 #include "callers/NumberKnowledge.h"
 #include "callers/NumberReader.h"
 #include "callers/Phonebook.h"
@@ -10,6 +11,7 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -138,6 +140,34 @@ void BM_LookUp(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_LookUp)->ArgName("with_describe")->Arg(0)->Arg(1);
+
+// A hostile or broken number of 15, 30 and 60 KB: as a contacts TEL value
+// (MatchKey) and as the caller text the adapter sent (Describe).
+void BM_NormaliseLongNumber(benchmark::State& state) {
+    const std::string number = "+81" + std::string(static_cast<std::size_t>(state.range(0)), '3');
+    const bool asCaller = state.range(1) != 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(asCaller ? Numbers().Describe(number).MatchKey
+                                          : Numbers().MatchKey(number));
+    }
+}
+BENCHMARK(BM_NormaliseLongNumber)
+    ->ArgNames({"bytes", "as_caller"})
+    ->ArgsProduct({{15000, 30000, 60000}, {0, 1}})
+    ->Unit(benchmark::kMillisecond);
+
+// A caller looked up while the directory reads the 10,000 cards again and
+// again on its own thread: the asking thread never waits for a read.
+void BM_DescribeWhileReading(benchmark::State& state) {
+    std::atomic<int> reads{0};
+    TCallerDirectory directory({"JP", "ja", PhonebookFile(), {}}, [&reads] { ++reads; });
+    for (auto _ : state) {
+        directory.Reload();
+        benchmark::DoNotOptimize(directory.Describe("0310005678"));
+    }
+    state.counters["reads_done"] = reads.load();
+}
+BENCHMARK(BM_DescribeWhileReading)->Unit(benchmark::kMicrosecond)->UseRealTime()->MinTime(5);
 
 void BM_OpenHistory100000Lines(benchmark::State& state) {
     const auto& file = LogFile();

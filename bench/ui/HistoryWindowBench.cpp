@@ -10,6 +10,7 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
+#include <QEventLoop>
 #include <QTableView>
 
 #include <cstdlib>
@@ -68,11 +69,19 @@ void WriteSettings() {
     SaveAddedSettings(store, TAddedSettings{}, settings);
 }
 
+// Contacts are read on a thread of their own: measured once they are in.
+void WaitForContacts(TWhoCalled& who) {
+    QEventLoop loop;
+    QObject::connect(&who, &TWhoCalled::Changed, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
 void BM_OpenHistory(benchmark::State& state) {
     const auto log = Log(int(state.range(0)));
     WriteSettings();
     TIniSettingsStore store(Folder() / "settings.ini");
     TWhoCalled who(store);
+    WaitForContacts(who);
     for (auto _ : state) {
         THistoryWindow window(who, log, [](QWidget*, const std::string&) {});
         window.show();
@@ -94,6 +103,7 @@ void BM_SearchHistory(benchmark::State& state) {
     WriteSettings();
     TIniSettingsStore store(Folder() / "settings.ini");
     TWhoCalled who(store);
+    WaitForContacts(who);
     THistoryWindow window(who, log, [](QWidget*, const std::string&) {});
     while (window.Model().Reading()) {
         QApplication::processEvents(QEventLoop::WaitForMoreEvents);

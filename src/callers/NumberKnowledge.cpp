@@ -111,14 +111,30 @@ bool IsEnglish(const std::string& language) {
     return language.rfind("en", 0) == 0;
 }
 
+// What the number reader is given: no more than a written number needs, cut
+// at a character boundary. Reading costs time growing with the square of the
+// text's length.
+std::string ForReading(const std::string& text) {
+    if (text.size() <= kMaxNumberTextBytes) {
+        return text;
+    }
+    std::size_t end = kMaxNumberTextBytes;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) {
+        --end;
+    }
+    return text.substr(0, end);
+}
+
 } // namespace
 
 std::string DigitsOf(const std::string& text) {
     std::string digits;
-    for (std::size_t i = 0; i < text.size(); ++i) {
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < text.size() && kept < kMaxKeyDigits; ++i) {
         const char c = text[i];
         if (IsDigit(c)) {
             digits += c;
+            ++kept;
         } else if (c == '+' && digits.empty()) {
             digits = "+";
         } else if (c == '\xEF' && i + 2 < text.size() && text[i + 1] == '\xBC') {
@@ -126,6 +142,7 @@ std::string DigitsOf(const std::string& text) {
             const auto last = static_cast<unsigned char>(text[i + 2]);
             if (last >= 0x90 && last <= 0x99) {
                 digits += static_cast<char>('0' + (last - 0x90));
+                ++kept;
                 i += 2;
             } else if (last == 0x8B && digits.empty()) {
                 digits = "+";
@@ -182,7 +199,7 @@ TNumberInfo TNumberKnowledge::Describe(const std::string& callerText) const {
     if (!parts.IsNumber) {
         return info;
     }
-    TNumberReading reading = ReadNumber(*Reader_, parts.Number);
+    TNumberReading reading = ReadNumber(*Reader_, ForReading(parts.Number));
     info.MatchKey = std::move(reading.Key);
     if (!reading.Parsed) {
         return info;
@@ -199,7 +216,7 @@ TNumberInfo TNumberKnowledge::Describe(const std::string& callerText) const {
 
 std::string TNumberKnowledge::CallerKey(const std::string& callerText) const {
     const TCallerParts parts = SplitCaller(callerText);
-    return parts.IsNumber ? ReadKey(*Reader_, parts.Number) : std::string();
+    return parts.IsNumber ? ReadKey(*Reader_, ForReading(parts.Number)) : std::string();
 }
 
 std::string TNumberKnowledge::MatchKey(const std::string& anyNumberText) const {
@@ -215,7 +232,7 @@ std::string TNumberKnowledge::MatchKey(const std::string& anyNumberText) const {
     if (DigitsOf(text).empty()) {
         return {};
     }
-    return ReadKey(*Reader_, text);
+    return ReadKey(*Reader_, ForReading(text));
 }
 
 } // namespace telvane

@@ -4,10 +4,18 @@
 // reading stands in (no area, no kind, no formatting).
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <string>
 
 namespace telvane {
+
+// A phone number has at most 15 digits; with an international prefix and an
+// extension a written one stays within these. A longer text (a broken file or
+// reply) is no number to read: its key is its first kMaxKeyDigits digits,
+// and the costly reading never sees it.
+inline constexpr std::size_t kMaxKeyDigits = 24;
+inline constexpr std::size_t kMaxNumberTextBytes = 64;
 
 struct TNumberInfo {
     // The number was understood (by libphonenumber, or as plain digits by the

@@ -55,9 +55,14 @@ TNumberReading ReadNumber(const TNumberKnowledge::TReader& reader, const std::st
     if (digits.empty()) {
         return reading;
     }
+    reading.Key = KeyOf(reader, digits);
+    // As many digits as a key keeps: more than any number has, so the text
+    // is shown as given.
+    if (digits.size() - (digits[0] == '+' ? 1 : 0) >= kMaxKeyDigits) {
+        return reading;
+    }
     reading.Parsed = true;
     reading.National = NationalOf(reader, digits);
-    reading.Key = KeyOf(reader, digits);
     return reading;
 }
 

@@ -41,7 +41,7 @@ TNumberReading ReadNumber(const TNumberKnowledge::TReader& reader, const std::st
 std::string ReadKey(const TNumberKnowledge::TReader& reader, const std::string& numberText);
 
 // Keeps the digits of text, full-width digits as ASCII, and a "+" that comes
-// before the first digit.
+// before the first digit; at most kMaxKeyDigits digits.
 std::string DigitsOf(const std::string& text);
 
 } // namespace telvane

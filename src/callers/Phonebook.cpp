@@ -15,7 +15,8 @@ std::string Message(const TNumberKnowledge& numbers, const char* japanese, const
 } // namespace
 
 std::optional<TPhonebookError> TPhonebook::Load(const std::filesystem::path& file,
-                                                const TNumberKnowledge& numbers) {
+                                                const TNumberKnowledge& numbers,
+                                                const std::atomic<bool>* stop) {
     const std::string fileName = file.u8string();
     std::error_code error;
     const std::uintmax_t size = std::filesystem::file_size(file, error);
@@ -47,7 +48,7 @@ std::optional<TPhonebookError> TPhonebook::Load(const std::filesystem::path& fil
         return tooLarge;
     }
 
-    TContactsRead read = ReadContacts(bytes, numbers);
+    TContactsRead read = ReadContacts(bytes, numbers, stop);
     if (read.Error) {
         return TPhonebookError{fileName, read.Error->Line, std::move(read.Error->What)};
     }

@@ -3,6 +3,7 @@
 
 #include "callers/NumberKnowledge.h"
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -21,7 +22,8 @@ inline constexpr std::uintmax_t kMaxPhonebookFileBytes = 64u * 1024 * 1024;
 inline constexpr std::size_t kMaxPhonebookCards = 100000;
 // One logical (unfolded) line; longer lines (embedded photos) are dropped.
 inline constexpr std::size_t kMaxPhonebookLineBytes = 64 * 1024;
-// A name in bytes of UTF-8 (about 85 to 256 characters).
+// A name in bytes of UTF-8 (about 85 to 256 characters); a longer one is cut
+// before a character.
 inline constexpr std::size_t kMaxNameBytes = 256;
 // TEL lines read per card, and in the whole file (a file beyond is refused).
 inline constexpr std::size_t kMaxNumbersPerCard = 32;
@@ -45,8 +47,10 @@ public:
     // Reads a vCard (2.1, 3.0, 4.0) or CSV ("number,name" per line) file. On
     // error returns it and leaves the book as it was, so the last good one
     // stays in use. Cards that cannot be used are skipped (see Warnings).
+    // stop: when set (by another thread), reading ends soon as an error.
     std::optional<TPhonebookError> Load(const std::filesystem::path& file,
-                                        const TNumberKnowledge& numbers);
+                                        const TNumberKnowledge& numbers,
+                                        const std::atomic<bool>* stop = nullptr);
     // UTF-8 name for a TNumberInfo::MatchKey.
     std::optional<std::string> NameFor(const std::string& matchKey) const;
     std::size_t size() const { return Names_.size(); }

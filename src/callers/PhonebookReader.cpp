@@ -11,11 +11,13 @@ namespace telvane {
 namespace {
 
 // Calls visit(line, lineNumber) for each line of the text, without its LF or
-// CR LF, for as long as visit returns true. Lines count from 1.
-template <typename Visit> void ForEachLine(std::string_view text, Visit&& visit) {
+// CR LF, for as long as visit returns true and stop is not set. Lines count
+// from 1.
+template <typename Visit>
+void ForEachLine(std::string_view text, const std::atomic<bool>* stop, Visit&& visit) {
     std::size_t lineNumber = 0;
     std::size_t position = 0;
-    while (position < text.size()) {
+    while (position < text.size() && (stop == nullptr || !stop->load(std::memory_order_relaxed))) {
         std::size_t end = text.find('\n', position);
         if (end == std::string_view::npos) {
             end = text.size();
@@ -47,8 +49,8 @@ constexpr TMessage kNothingUsable = {"名前と電話番号のある連絡先が
                                      "no contact with a name and a phone number"};
 constexpr TMessage kNoName = {"名前のない連絡先です", "a contact without a name"};
 constexpr TMessage kNoNumber = {"電話番号のない連絡先です", "a contact without a phone number"};
-constexpr TMessage kNameTooLong = {"名前が長すぎます", "the name is too long"};
 constexpr TMessage kLineTooLong = {"行が長すぎます", "the line is too long"};
+constexpr TMessage kStopped = {"読み込みを中止しました", "reading was stopped"};
 constexpr TMessage kNotCsvLine = {"\"番号,名前\" の行ではありません", "not a \"number,name\" line"};
 
 class TReporter {
@@ -112,6 +114,19 @@ std::string CleanName(std::string text) {
         return {};
     }
     return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+// At most kMaxNameBytes, cut before a character, not inside one.
+std::string CutName(std::string name) {
+    if (name.size() <= kMaxNameBytes) {
+        return name;
+    }
+    std::size_t end = kMaxNameBytes;
+    while (end > 0 && (static_cast<unsigned char>(name[end]) & 0xC0) == 0x80) {
+        --end;
+    }
+    name.resize(end);
+    return CleanName(std::move(name));
 }
 
 // Splits at separator outside double quotes.
@@ -315,8 +330,8 @@ public:
     TVCardReader(const TNumberKnowledge& numbers, TContactsRead& read, TReporter& reporter)
         : Numbers_(numbers), Read_(read), Reporter_(reporter) {}
 
-    void Read(std::string_view text) {
-        ForEachLine(text, [this](std::string_view line, std::size_t lineNumber) {
+    void Read(std::string_view text, const std::atomic<bool>* stop) {
+        ForEachLine(text, stop, [this](std::string_view line, std::size_t lineNumber) {
             if (Read_.Error) {
                 return false;
             }
@@ -423,8 +438,9 @@ private:
             return;
         }
         const std::string& name = property->Name;
-        if (Overlong_) {
-            card.Problem = name == "TEL" ? &kLineTooLong : &kNameTooLong;
+        // A name's line cut at the limit still gives its beginning.
+        if (Overlong_ && name == "TEL") {
+            card.Problem = &kLineTooLong;
             return;
         }
         if (name == "FN") {
@@ -461,13 +477,11 @@ private:
     void EndCard() {
         TCard card = std::move(*Card_);
         Card_.reset();
-        std::string name = !card.FormattedName.empty()    ? card.FormattedName
-                           : !card.StructuredName.empty() ? card.StructuredName
-                                                          : card.Organisation;
+        std::string name = CutName(!card.FormattedName.empty()    ? card.FormattedName
+                                   : !card.StructuredName.empty() ? card.StructuredName
+                                                                  : card.Organisation);
         if (card.Problem == nullptr) {
-            if (name.size() > kMaxNameBytes) {
-                card.Problem = &kNameTooLong;
-            } else if (card.Contact.Keys.empty()) {
+            if (card.Contact.Keys.empty()) {
                 if (!card.HadTel) {
                     return; // an address-only contact: nothing to match
                 }
@@ -532,9 +546,9 @@ std::optional<std::vector<std::string>> CsvFields(std::string_view line) {
 }
 
 void ReadCsv(std::string_view text, const TNumberKnowledge& numbers, TContactsRead& read,
-             TReporter& reporter) {
+             TReporter& reporter, const std::atomic<bool>* stop) {
     std::size_t rows = 0;
-    ForEachLine(text, [&](std::string_view line, std::size_t lineNumber) {
+    ForEachLine(text, stop, [&](std::string_view line, std::size_t lineNumber) {
         if (line.find_first_not_of(" \t") == std::string_view::npos) {
             return true;
         }
@@ -574,12 +588,8 @@ void ReadCsv(std::string_view text, const TNumberKnowledge& numbers, TContactsRe
             reporter.Skip(lineNumber, kNoName);
             return true;
         }
-        if (name.size() > kMaxNameBytes) {
-            reporter.Skip(lineNumber, kNameTooLong);
-            return true;
-        }
         TContact contact;
-        contact.Name = std::move(name);
+        contact.Name = CutName(std::move(name));
         contact.Numbers.push_back(std::move(number));
         contact.Keys.push_back(std::move(key));
         contact.Line = lineNumber;
@@ -590,7 +600,8 @@ void ReadCsv(std::string_view text, const TNumberKnowledge& numbers, TContactsRe
 
 } // namespace
 
-TContactsRead ReadContacts(std::string_view bytes, const TNumberKnowledge& numbers) {
+TContactsRead ReadContacts(std::string_view bytes, const TNumberKnowledge& numbers,
+                           const std::atomic<bool>* stop) {
     TContactsRead read;
     TReporter reporter(read, numbers.Language().rfind("en", 0) == 0);
     if (bytes.size() >= 2 && ((bytes[0] == '\xFF' && bytes[1] == '\xFE') ||
@@ -610,9 +621,12 @@ TContactsRead ReadContacts(std::string_view bytes, const TNumberKnowledge& numbe
     const auto first = bytes.find_first_not_of(" \t\r\n");
     if (first != std::string_view::npos && StartsNoCase(bytes.substr(first), "BEGIN:VCARD")) {
         TVCardReader reader(numbers, read, reporter);
-        reader.Read(bytes);
+        reader.Read(bytes, stop);
     } else {
-        ReadCsv(bytes, numbers, read, reporter);
+        ReadCsv(bytes, numbers, read, reporter, stop);
+    }
+    if (stop != nullptr && stop->load()) {
+        reporter.Fail(0, kStopped);
     }
     reporter.Finish();
     return read;

@@ -4,6 +4,7 @@
 
 #include "callers/NumberKnowledge.h"
 
+#include <atomic>
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -33,6 +34,8 @@ struct TContactsRead {
     std::optional<TContactProblem> Error;
 };
 
-TContactsRead ReadContacts(std::string_view bytes, const TNumberKnowledge& numbers);
+// stop: when set (by another thread), reading ends soon with Error set.
+TContactsRead ReadContacts(std::string_view bytes, const TNumberKnowledge& numbers,
+                           const std::atomic<bool>* stop = nullptr);
 
 } // namespace telvane

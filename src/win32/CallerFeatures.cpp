@@ -92,7 +92,8 @@ TCallerFeatures::TCallerFeatures(TMainForm& form, std::filesystem::path ownPhone
     : Form_(form), Settings_(LoadedSettings(form.SettingsStore())), Program_(std::move(program)),
       Who_(std::make_unique<TWhoCalled>(
           std::move(ownPhonebook), Settings_,
-          [this](const std::string& problem) { ShowProblem(problem); })),
+          [this](const std::string& problem) { ShowProblem(problem); },
+          [window = form.Handle()] { ::PostMessageW(window, kContactsMessage, 0, 0); })),
       History_(form.Instance(), form.Handle(), *Who_,
                form.Location().Folder() / texts::kRingLogFileName,
                [this](HWND owner, const std::string& number) { NameCaller(owner, number); }),
@@ -432,6 +433,9 @@ std::optional<LRESULT> TCallerFeatures::HandleMessage(UINT message, WPARAM wPara
         default:
             break;
         }
+        return 0;
+    case kContactsMessage:
+        Update();
         return 0;
     case kProblemMessage:
         while (!Problems_.empty()) {

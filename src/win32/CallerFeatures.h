@@ -33,6 +33,8 @@ public:
     static constexpr UINT kNotifyMessage = WM_APP + 10;
     static constexpr UINT_PTR kBalloonTimer = 10;
     static constexpr UINT kProblemMessage = WM_APP + 11;
+    // A read of the contacts came in.
+    static constexpr UINT kContactsMessage = WM_APP + 12;
 
     // ownPhonebook: Telvane's own phonebook.vcf; program: for the Run value.
     TCallerFeatures(TMainForm& form, std::filesystem::path ownPhonebook,

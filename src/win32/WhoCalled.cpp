@@ -9,6 +9,20 @@
 
 namespace telvane::win32 {
 
+namespace {
+
+// The chosen file, or none when the setting is empty or names the own file.
+std::filesystem::path UserPath(const std::string& setting, const std::filesystem::path& own) {
+    if (setting.empty()) {
+        return {};
+    }
+    std::filesystem::path user = std::filesystem::u8path(setting);
+    std::error_code error;
+    return std::filesystem::equivalent(user, own, error) ? std::filesystem::path() : user;
+}
+
+} // namespace
+
 std::string TCallerView::NameOrArea() const {
     return Name.empty() ? Info.Area : Name;
 }
@@ -37,91 +51,79 @@ std::string TCallerView::Details() const {
 }
 
 TWhoCalled::TWhoCalled(std::filesystem::path ownFile, const TAddedSettings& settings,
-                       std::function<void(const std::string&)> report)
-    : Numbers_(std::make_unique<TNumberKnowledge>(settings.Region, "ja")),
-      Report_(std::move(report)) {
+                       std::function<void(const std::string&)> report, std::function<void()> loaded)
+    : Region_(settings.Region), Report_(std::move(report)) {
     Own_.Path = std::move(ownFile);
-    Own_.Own = true;
-    SetUserPhonebook(settings.Phonebook);
-}
-
-void TWhoCalled::SetUserPhonebook(const std::string& setting) {
-    User_.reset();
-    if (!setting.empty()) {
-        std::filesystem::path user = std::filesystem::u8path(setting);
-        std::error_code error;
-        if (!std::filesystem::equivalent(user, Own_.Path, error)) {
-            User_ = std::make_unique<TBook>();
-            User_->Path = std::move(user);
-        }
-    }
-    Refresh();
+    Restamp(Own_);
+    User_.Path = UserPath(settings.Phonebook, Own_.Path);
+    Restamp(User_);
+    Directory_ = std::make_unique<TCallerDirectory>(Places(), std::move(loaded));
+    // The region never changes while the shell runs: nor do these.
+    Numbers_ = Directory_->Snapshot()->Numbers;
 }
 
 TWhoCalled::~TWhoCalled() = default;
 
-void TWhoCalled::Refresh() {
-    Load(Own_, false);
-    if (User_) {
-        Load(*User_, false);
-    }
+TDirectoryPlaces TWhoCalled::Places() const {
+    TDirectoryPlaces places;
+    places.Region = Region_;
+    places.OwnFile = Own_.Path;
+    places.UserFile = User_.Path;
+    return places;
 }
 
-void TWhoCalled::Load(TBook& book, bool force) {
+bool TWhoCalled::Restamp(TFile& file) {
+    if (file.Path.empty()) {
+        return false;
+    }
     std::error_code error;
-    const auto time = std::filesystem::last_write_time(book.Path, error);
+    const auto time = std::filesystem::last_write_time(file.Path, error);
     const bool exists = !error;
-    const auto size = exists ? std::filesystem::file_size(book.Path, error) : 0;
-    if (!force && book.Looked && book.Stamped == exists &&
-        (!exists || (time == book.Time && size == book.Size))) {
+    const auto size = exists ? std::filesystem::file_size(file.Path, error) : 0;
+    const bool changed =
+        exists != file.Exists || (exists && (time != file.Time || size != file.Size));
+    file.Exists = exists;
+    file.Time = time;
+    file.Size = size;
+    return changed;
+}
+
+void TWhoCalled::SetUserPhonebook(const std::string& setting) {
+    User_ = TFile{};
+    User_.Path = UserPath(setting, Own_.Path);
+    Restamp(User_);
+    Directory_->Load(Places());
+}
+
+void TWhoCalled::Refresh() {
+    // Both looked at: each stamp must follow its file.
+    const bool ownChanged = Restamp(Own_);
+    if (Restamp(User_) || ownChanged) {
+        Directory_->Reload();
+    }
+    if (!Report_) {
         return;
     }
-    book.Looked = true;
-    book.Stamped = exists;
-    book.Time = time;
-    book.Size = size;
-    std::string problem;
-    if (!exists) {
-        // Without its own file Telvane simply has no names yet; a file the
-        // user chose should be there.
-        book.Book = TPhonebook();
-        if (!book.Own) {
-            problem = Utf8FromWide(
-                UiText(TELVANE_TRANSLATE_NOOP("telvane::TWhoCalled", "%1: ファイルがありません"),
-                       book.Path.wstring()));
-        }
-    } else if (const auto failed = book.Book.Load(book.Path, *Numbers_)) {
-        // The last good book stays in use.
-        problem = failed->File + ":" + std::to_string(failed->Line) + ": " + failed->What;
-    }
-    if (problem != book.Problem) {
-        book.Problem = problem;
-        if (!problem.empty() && Report_) {
-            Report_(problem);
-        }
+    for (const TBookProblem& problem : Directory_->TakeNewProblems()) {
+        Report_(problem.Missing
+                    ? Utf8FromWide(UiText(
+                          TELVANE_TRANSLATE_NOOP("telvane::TWhoCalled", "%1: ファイルがありません"),
+                          WideFromUtf8(problem.Error.File)))
+                    : problem.Error.File + ":" + std::to_string(problem.Error.Line) + ": " +
+                          problem.Error.What);
     }
 }
 
 TCallerView TWhoCalled::Describe(const std::string& callerText) const {
+    TCallerFacts facts = Directory_->Describe(callerText);
     TCallerView view;
-    view.Info = Numbers_->Describe(callerText);
-    if (view.Info.MatchKey.empty()) {
-        return view;
-    }
-    for (const TBook* book :
-         {static_cast<const TBook*>(&Own_), static_cast<const TBook*>(User_.get())}) {
-        if (book != nullptr) {
-            if (auto name = book->Book.NameFor(view.Info.MatchKey)) {
-                view.Name = std::move(*name);
-                break;
-            }
-        }
-    }
+    view.Info = std::move(facts.Info);
+    view.Name = std::move(facts.Name);
     return view;
 }
 
 std::string TWhoCalled::CallerKey(const std::string& callerText) const {
-    return Numbers_->CallerKey(callerText);
+    return Directory_->MatchKey(callerText);
 }
 
 void TWhoCalled::AddName(const std::string& name, const std::string& callerText) {
@@ -130,8 +132,9 @@ void TWhoCalled::AddName(const std::string& name, const std::string& callerText)
     if (error) {
         throw EPhonebookError(Own_.Path.parent_path().u8string() + ": " + error.message());
     }
-    AddToOwnPhonebook(Own_.Path, name, ShiftJisToUtf8(callerText));
-    Load(Own_, true);
+    Directory_->AddName(name, ShiftJisToUtf8(callerText));
+    // Read again already: the next look need not ask once more.
+    Restamp(Own_);
 }
 
 } // namespace telvane::win32

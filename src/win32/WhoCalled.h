@@ -1,12 +1,12 @@
 // What the Windows shell knows about a caller: the number read with the
 // Region setting, and a name from Telvane's own phonebook or the contacts
-// file the Phonebook setting names. The files are looked at again (their
-// time and size) whenever a caller is shown, so an edit shows without a
-// restart and nothing waits in the background.
+// file the Phonebook setting names. The files are looked at (their time and
+// size) whenever a caller is shown, and read again off the window's thread
+// when they changed, so an edit shows without a restart and neither a read
+// nor anything in between holds the window.
 #pragma once
 
-#include "callers/NumberKnowledge.h"
-#include "callers/Phonebook.h"
+#include "callers/CallerDirectory.h"
 #include "monitor/AddedSettings.h"
 
 #include <filesystem>
@@ -31,44 +31,50 @@ struct TCallerView {
 class TWhoCalled {
 public:
     // ownFile: Telvane's own phonebook; settings: Region and Phonebook.
-    // report gets each problem with a contacts file once (UTF-8).
+    // report gets each problem with a contacts file once (UTF-8), from
+    // Refresh. loaded is called on the reading thread when a read is in: the
+    // shell posts it to its window, which calls Refresh and shows again.
     TWhoCalled(std::filesystem::path ownFile, const TAddedSettings& settings,
-               std::function<void(const std::string&)> report);
+               std::function<void(const std::string&)> report, std::function<void()> loaded = {});
     ~TWhoCalled();
 
-    // Reads a file again when its time or size changed since the last read.
+    // Asks for a file to be read again when its time or size changed since
+    // the last look, and reports the problems of reads that came in.
     void Refresh();
     // Takes a new Phonebook setting (UTF-8; empty: the own file only).
     void SetUserPhonebook(const std::string& setting);
     // The contacts file the user reads: the setting's, or the own file.
-    std::filesystem::path PhonebookPath() const { return User_ ? User_->Path : Own_.Path; }
-    // callerText: Shift_JIS, as the monitor holds it.
+    std::filesystem::path PhonebookPath() const {
+        return User_.Path.empty() ? Own_.Path : User_.Path;
+    }
+    // callerText: Shift_JIS, as the monitor holds it. Names as last read.
     TCallerView Describe(const std::string& callerText) const;
     std::string CallerKey(const std::string& callerText) const;
     const TNumberKnowledge& Numbers() const { return *Numbers_; }
 
     // Gives the caller a name in the own phonebook (an empty name removes
-    // it); throws with a UTF-8 message on failure.
+    // it); throws with a UTF-8 message on failure. The name shows once the
+    // file is read again.
     void AddName(const std::string& name, const std::string& callerText);
     const std::filesystem::path& OwnFile() const { return Own_.Path; }
 
 private:
-    struct TBook {
-        std::filesystem::path Path;
-        TPhonebook Book;
-        bool Looked = false;  // looked at at least once
-        bool Stamped = false; // it existed then, with Time and Size
+    struct TFile {
+        std::filesystem::path Path; // empty: none
+        bool Exists = false;
         std::filesystem::file_time_type Time{};
         std::uintmax_t Size = 0;
-        std::string Problem;
-        bool Own = false;
     };
-    void Load(TBook& book, bool force);
+    // Looks at the file; whether it changed since the last look.
+    static bool Restamp(TFile& file);
+    TDirectoryPlaces Places() const;
 
-    std::unique_ptr<TNumberKnowledge> Numbers_;
-    TBook Own_;
-    std::unique_ptr<TBook> User_; // null when the setting names the own file
+    std::string Region_;
+    TFile Own_;
+    TFile User_;
     std::function<void(const std::string&)> Report_;
+    std::unique_ptr<TCallerDirectory> Directory_;
+    std::shared_ptr<const TNumberKnowledge> Numbers_;
 };
 
 // %APPDATA%\Maruvo\Telvane\ (the roaming profile: contacts follow the user).

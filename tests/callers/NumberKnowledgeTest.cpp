@@ -79,6 +79,20 @@ TEST(NumberKnowledgeTest, DescribesCallerTexts) {
     EXPECT_EQ(english.Describe("O").Withheld, "not available");
 }
 
+// A number far beyond any phone number, from a broken file or adapter, is
+// not read as one: its key keeps the first kMaxKeyDigits digits.
+TEST(NumberKnowledgeTest, AHugeNumberGivesACappedKey) {
+    const TNumberKnowledge numbers("JP", "ja");
+    const std::string huge = "+81" + std::string(15000, '3');
+    const std::string capped = "+81" + std::string(kMaxKeyDigits - 2, '3');
+    EXPECT_EQ(numbers.MatchKey(huge), capped);
+    EXPECT_EQ(numbers.MatchKey("tel:" + huge + ";ext=1"), capped);
+    const TNumberInfo info = numbers.Describe(huge);
+    EXPECT_FALSE(info.Parsed);
+    EXPECT_EQ(info.MatchKey, capped);
+    EXPECT_EQ(numbers.CallerKey(huge + "/12"), capped);
+}
+
 // Contacts written in any common way find the caller, sub-address or not.
 TEST(NumberKnowledgeTest, ContactsMatchCallerWrittenOtherwise) {
     const TNumberKnowledge numbers("JP", "ja");

@@ -64,22 +64,35 @@ void TCallersFeature::AddMenu() {
 }
 
 void TCallersFeature::NameCaller(QWidget* parent, const std::string& callerText) {
+    if (Naming_) {
+        // One at a time: a notification server may repeat its action.
+        Naming_->show();
+        Naming_->raise();
+        Naming_->activateWindow();
+        return;
+    }
     const TCallerView view = Who_->Describe(callerText);
     if (view.Info.MatchKey.empty()) {
         return;
     }
-    bool ok = false;
-    const QString name =
-        QInputDialog::getText(parent, tr("名前を付ける"),
-                              tr("%1 の名前 (空にすると Telvane の電話帳から消します):")
-                                  .arg(QString::fromStdString(view.Info.Display)),
-                              QLineEdit::Normal, view.Name, &ok);
-    if (!ok) {
-        return;
-    }
-    if (const auto error = Who_->AddName(name, callerText)) {
-        QMessageBox::warning(parent, kTitle, tr("名前を保存できません: %1").arg(*error));
-    }
+    Naming_ = new QInputDialog(parent);
+    Naming_->setAttribute(Qt::WA_DeleteOnClose);
+    Naming_->setWindowTitle(tr("名前を付ける"));
+    Naming_->setLabelText(tr("%1 の名前 (空にすると Telvane の電話帳から消します):")
+                              .arg(QString::fromStdString(view.Info.Display)));
+    Naming_->setTextValue(view.Name);
+    connect(Naming_, &QInputDialog::textValueSelected, this,
+            [this, callerText](const QString& name) {
+                if (const auto error = Who_->AddName(name, callerText)) {
+                    auto* box = new QMessageBox(QMessageBox::Warning, kTitle,
+                                                tr("名前を保存できません: %1").arg(*error),
+                                                QMessageBox::Ok, &Form_);
+                    box->setAttribute(Qt::WA_DeleteOnClose);
+                    box->open();
+                }
+            });
+    // open(): modal to its window, without a loop of its own.
+    Naming_->open();
 }
 
 THistoryWindow& TCallersFeature::ShowHistory() {

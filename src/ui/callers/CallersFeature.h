@@ -8,6 +8,7 @@
 
 #include <string>
 
+class QInputDialog;
 class QWidget;
 
 namespace telvane {
@@ -27,6 +28,8 @@ public:
     ~TCallersFeature() override;
 
     // Asks for a name for the caller text and writes it to the own phonebook.
+    // Returns at once: the dialog is modal to its window only, and polling
+    // goes on. Asked again while it is open, the dialog comes to the front.
     void NameCaller(QWidget* parent, const std::string& callerText);
     // Opens the call history window, or brings it to the front.
     THistoryWindow& ShowHistory();
@@ -44,6 +47,7 @@ private:
     TWhoCalled* Who_;
     TCallerGlance* Glance_;
     QPointer<THistoryWindow> History_;
+    QPointer<QInputDialog> Naming_;
 };
 
 } // namespace telvane

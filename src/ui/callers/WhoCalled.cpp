@@ -26,12 +26,6 @@ std::filesystem::path FilePath(const QString& path) {
 
 } // namespace
 
-struct TWhoCalled::TBook {
-    QString Path;
-    TPhonebook Book;
-    QString Problem;
-};
-
 QString TCallerView::NameOrArea() const {
     return Name.isEmpty() ? QString::fromStdString(Info.Area) : Name;
 }
@@ -52,29 +46,37 @@ QString TCallerView::Details() const {
     return lines.join('\n');
 }
 
-TWhoCalled::TWhoCalled(ISettingsStore& store, QObject* parent)
-    : QObject(parent), Store_(store), Own_(std::make_unique<TBook>()) {
+TWhoCalled::TWhoCalled(ISettingsStore& store, QObject* parent) : QObject(parent), Store_(store) {
     LoadAddedSettings(Store_, Settings_);
-    Numbers_ = std::make_unique<TNumberKnowledge>(Settings_.Region, Language());
     // Editors save in several steps; read the file once they are done.
     Settle_.setSingleShot(true);
     Settle_.setInterval(200);
-    connect(&Settle_, &QTimer::timeout, this, &TWhoCalled::Reload);
-    Reload();
+    connect(&Settle_, &QTimer::timeout, this, [this] { Directory_->Reload(); });
+    Watcher_ = new QFileSystemWatcher(this);
+    connect(Watcher_, &QFileSystemWatcher::directoryChanged, &Settle_, qOverload<>(&QTimer::start));
+    connect(Watcher_, &QFileSystemWatcher::fileChanged, &Settle_, qOverload<>(&QTimer::start));
+    Directory_ = std::make_unique<TCallerDirectory>(Places(), [this] {
+        // On the directory's thread: the window's thread takes it from here.
+        QMetaObject::invokeMethod(this, &TWhoCalled::Loaded, Qt::QueuedConnection);
+    });
+    Watch();
 }
 
 TWhoCalled::~TWhoCalled() = default;
 
+TDirectoryPlaces TWhoCalled::Places() const {
+    TDirectoryPlaces places;
+    places.Region = Settings_.Region;
+    places.Language = Language();
+    places.OwnFile = FilePath(OwnPhonebookPath());
+    places.UserFile = FilePath(PhonebookPath());
+    return places;
+}
+
 void TWhoCalled::ApplySettings(const TAddedSettings& settings) {
-    const bool regionChanged = settings.Region != Settings_.Region;
     Settings_ = settings;
-    if (regionChanged) {
-        Numbers_ = std::make_unique<TNumberKnowledge>(Settings_.Region, Language());
-        // Match keys depend on the region: read the books afresh.
-        Own_ = std::make_unique<TBook>();
-        User_.reset();
-    }
-    Reload();
+    Directory_->Load(Places());
+    Watch();
 }
 
 QString TWhoCalled::PhonebookPath() const {
@@ -83,74 +85,47 @@ QString TWhoCalled::PhonebookPath() const {
 }
 
 std::string TWhoCalled::MatchKey(const std::string& callerText) const {
-    return Numbers_->CallerKey(callerText);
+    return Directory_->MatchKey(callerText);
 }
 
 TCallerView TWhoCalled::Describe(const std::string& callerText) const {
+    TCallerFacts facts = Directory_->Describe(callerText);
     TCallerView view;
-    view.Info = Numbers_->Describe(callerText);
-    if (view.Info.MatchKey.empty()) {
-        return view;
-    }
-    for (const TBook* book : {Own_.get(), User_.get()}) {
-        if (book == nullptr) {
-            continue;
-        }
-        if (auto name = book->Book.NameFor(view.Info.MatchKey)) {
-            view.Name = QString::fromStdString(*name);
-            break;
-        }
-    }
+    view.Info = std::move(facts.Info);
+    view.Name = QString::fromStdString(facts.Name);
     return view;
 }
 
-void TWhoCalled::LoadBook(TBook& book) {
-    QString problem;
-    if (!QFileInfo::exists(book.Path)) {
-        // Without its own file Telvane simply has no names yet; a file the
-        // user chose should be there.
-        book.Book = TPhonebook();
-        if (&book == Own_.get()) {
-            book.Problem.clear();
-            return;
-        }
-        problem = tr("%1: ファイルがありません").arg(book.Path);
-    } else if (const auto error = book.Book.Load(FilePath(book.Path), *Numbers_)) {
-        problem = QStringLiteral("%1:%2: %3")
-                      .arg(QString::fromStdString(error->File))
-                      .arg(error->Line)
-                      .arg(QString::fromStdString(error->What));
-    } else {
-        book.Problem.clear();
-        return;
+namespace {
+
+QString Text(const TBookProblem& problem) {
+    const QString file = QString::fromStdString(problem.Error.File);
+    if (problem.Missing) {
+        return TWhoCalled::tr("%1: ファイルがありません").arg(file);
     }
-    if (problem != book.Problem) {
-        // Said once per fault; the last good book stays in use meanwhile.
-        std::fprintf(stderr, "Telvane: %s\n", problem.toLocal8Bit().constData());
-        book.Problem = problem;
-    }
+    return QStringLiteral("%1:%2: %3")
+        .arg(file)
+        .arg(problem.Error.Line)
+        .arg(QString::fromStdString(problem.Error.What));
 }
 
-void TWhoCalled::Reload() {
-    Own_->Path = OwnPhonebookPath();
-    LoadBook(*Own_);
-    const QString user = PhonebookPath();
-    if (QFileInfo(user).absoluteFilePath() == QFileInfo(Own_->Path).absoluteFilePath()) {
-        User_.reset();
-    } else {
-        if (!User_ || User_->Path != user) {
-            User_ = std::make_unique<TBook>();
-            User_->Path = user;
-        }
-        LoadBook(*User_);
-    }
+} // namespace
+
+QString TWhoCalled::Problem() const {
     QStringList problems;
-    for (const TBook* book : {Own_.get(), User_.get()}) {
-        if (book != nullptr && !book->Problem.isEmpty()) {
-            problems << book->Problem;
-        }
+    const std::shared_ptr<const TDirectorySnapshot> snapshot = Directory_->Snapshot();
+    for (const TBookProblem& problem : snapshot->Problems) {
+        problems << Text(problem);
     }
-    Problem_ = problems.join('\n');
+    return problems.join('\n');
+}
+
+void TWhoCalled::Loaded() {
+    // Said once per fault; the last good book stays in use meanwhile.
+    for (const TBookProblem& problem : Directory_->TakeNewProblems()) {
+        std::fprintf(stderr, "Telvane: %s\n", Text(problem).toLocal8Bit().constData());
+    }
+    // A file or folder may have come or gone.
     Watch();
     emit Changed();
 }
@@ -158,27 +133,34 @@ void TWhoCalled::Reload() {
 void TWhoCalled::Watch() {
     // Editors replace a file by renaming a new one over it, which ends a
     // watch on the file itself: watch the folders too.
-    delete Watcher_;
-    Watcher_ = new QFileSystemWatcher(this);
-    for (const TBook* book : {Own_.get(), User_.get()}) {
-        if (book == nullptr) {
-            continue;
-        }
-        const QFileInfo file(book->Path);
+    QStringList wanted;
+    for (const QString& path : {OwnPhonebookPath(), PhonebookPath()}) {
+        const QFileInfo file(path);
         // A folder that does not exist yet is watched through the nearest
         // one that does.
         QDir folder = file.absoluteDir();
         while (!folder.exists() && folder.cdUp()) {
         }
         if (folder.exists()) {
-            Watcher_->addPath(folder.absolutePath());
+            wanted << folder.absolutePath();
         }
         if (file.exists()) {
-            Watcher_->addPath(file.absoluteFilePath());
+            wanted << file.absoluteFilePath();
         }
     }
-    connect(Watcher_, &QFileSystemWatcher::directoryChanged, &Settle_, qOverload<>(&QTimer::start));
-    connect(Watcher_, &QFileSystemWatcher::fileChanged, &Settle_, qOverload<>(&QTimer::start));
+    // The same watcher throughout, so that no change seen during a read is
+    // lost.
+    const QStringList watched = Watcher_->files() + Watcher_->directories();
+    for (const QString& path : watched) {
+        if (!wanted.contains(path)) {
+            Watcher_->removePath(path);
+        }
+    }
+    for (const QString& path : wanted) {
+        if (!watched.contains(path)) {
+            Watcher_->addPath(path);
+        }
+    }
 }
 
 std::optional<QString> TWhoCalled::AddName(const QString& name, const std::string& callerText) {
@@ -187,12 +169,10 @@ std::optional<QString> TWhoCalled::AddName(const QString& name, const std::strin
         return tr("フォルダ %1 を作れません").arg(QFileInfo(own).absolutePath());
     }
     try {
-        AddToOwnPhonebook(FilePath(own), name.trimmed().toStdString(),
-                          FromShiftJis(callerText).toStdString());
+        Directory_->AddName(name.trimmed().toStdString(), FromShiftJis(callerText).toStdString());
     } catch (const std::exception& error) {
         return QString::fromUtf8(error.what());
     }
-    Reload();
     return std::nullopt;
 }
 

@@ -1,10 +1,10 @@
 // What Telvane knows about a caller: the number read with the Region
 // setting, and a name from Telvane's own phonebook or the user's contacts
-// file. Both files are watched, so edits show without a restart.
+// file. Both files are watched, so edits show without a restart; they are
+// read off the window's thread, and Changed tells when a read is in.
 #pragma once
 
-#include "callers/NumberKnowledge.h"
-#include "callers/Phonebook.h"
+#include "callers/CallerDirectory.h"
 #include "monitor/AddedSettings.h"
 #include "monitor/SettingsStore.h"
 
@@ -52,10 +52,10 @@ public:
     QString PhonebookPath() const;
     // What is wrong with a contacts file now, as "file:line: what"; empty
     // when both loaded.
-    QString Problem() const { return Problem_; }
+    QString Problem() const;
 
-    // Writes a card for the number into the own phonebook; the error text
-    // when that failed.
+    // Writes a card for the number into the own phonebook (Changed follows
+    // once it is read); the error text when that failed.
     std::optional<QString> AddName(const QString& name, const std::string& callerText);
 
 signals:
@@ -63,19 +63,17 @@ signals:
     void Changed();
 
 private:
-    struct TBook;
-    void Reload();
-    void LoadBook(TBook& book);
+    TDirectoryPlaces Places() const;
+    // On the window's thread, after each read.
+    void Loaded();
     void Watch();
 
     ISettingsStore& Store_;
     TAddedSettings Settings_;
-    std::unique_ptr<TNumberKnowledge> Numbers_;
-    std::unique_ptr<TBook> Own_;
-    std::unique_ptr<TBook> User_; // null when the setting names the own file
     QFileSystemWatcher* Watcher_ = nullptr;
     QTimer Settle_;
-    QString Problem_;
+    // Last: gone first, so that no read ends after the rest.
+    std::unique_ptr<TCallerDirectory> Directory_;
 };
 
 } // namespace telvane
