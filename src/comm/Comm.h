@@ -142,6 +142,11 @@ private:
 using TCommErrorHandler = std::function<void(const std::exception& Error)>;
 TCommErrorHandler SetCommErrorHandler(TCommErrorHandler Handler);
 
+// POSIX: the folder of the "COMn" links that name each port's device (by
+// default $XDG_CONFIG_HOME/Maruvo/Telvane/ports); set once, before the first
+// Open. Windows has COM names of its own and ignores it.
+void SetComPortsFolder(std::string Folder);
+
 // ---------------------------------------------------------------------------
 // The watch thread of one opening of a port. Created by Open, stopped and
 // waited for by Close.

@@ -27,6 +27,7 @@
 // time-outs of SetCommTimeouts. The event of the transfer record is a pipe:
 // PurgeComm and CloseHandle signal it to abort the transfer.
 
+#include "comm/Comm.h"
 #include "comm/CommPlatform.h"
 #include "comm/CommPosixExtras.h"
 #include "comm/CommTermios.h"
@@ -288,7 +289,15 @@ struct TPort {
 // ---------------------------------------------------------------------------
 // Finding the device
 
+std::mutex PortsFolderMutex;
+std::string ChosenPortsFolder;
+
 std::string PortsFolder() {
+    {
+        std::lock_guard<std::mutex> lock(PortsFolderMutex);
+        if (!ChosenPortsFolder.empty())
+            return ChosenPortsFolder;
+    }
     const char* config = std::getenv("XDG_CONFIG_HOME");
     std::string base;
     if (config && config[0] == '/') {
@@ -1124,6 +1133,11 @@ bool TPosixCommPlatform::GetOverlappedResult(TCommHandle /*Handle*/, TCommOverla
 }
 
 } // namespace
+
+void SetComPortsFolder(std::string Folder) {
+    std::lock_guard<std::mutex> lock(PortsFolderMutex);
+    ChosenPortsFolder = std::move(Folder);
+}
 
 std::shared_ptr<TCommPlatform> CommNativePlatform() {
     static const std::shared_ptr<TCommPlatform> platform = std::make_shared<TPosixCommPlatform>();

@@ -19,6 +19,7 @@
 #endif
 #include <windows.h>
 
+#include "comm/Comm.h"
 #include "comm/CommPlatform.h"
 
 #include <cstring>
@@ -349,6 +350,8 @@ bool TWin32CommPlatform::GetOverlappedResult(TCommHandle Port, TCommOverlapped& 
 }
 
 } // namespace
+
+void SetComPortsFolder(std::string /*Folder*/) {}
 
 std::shared_ptr<TCommPlatform> CommNativePlatform() {
     static const std::shared_ptr<TCommPlatform> platform = std::make_shared<TWin32CommPlatform>();

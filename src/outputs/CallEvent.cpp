@@ -1,41 +1,21 @@
 #include "outputs/CallEvent.h"
 
-#include "outputs/Platform.h"
+#include "monitor/Clock.h"
 
 #include <cstdio>
-#include <ctime>
 
 namespace telvane {
 namespace {
 
-// Days since 1970-01-01 of a civil date (proleptic Gregorian).
-long long DaysFromCivil(long long y, unsigned m, unsigned d) {
-    y -= m <= 2;
-    const long long era = (y >= 0 ? y : y - 399) / 400;
-    const unsigned yoe = static_cast<unsigned>(y - era * 400);
-    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + static_cast<long long>(doe) - 719468;
-}
-
-std::string Format(const std::tm& local, long long offsetSeconds) {
-    const char sign = offsetSeconds < 0 ? '-' : '+';
-    const long long magnitude = offsetSeconds < 0 ? -offsetSeconds : offsetSeconds;
+std::string Format(const TLocalTime& local) {
+    const long long offset = local.UtcOffset;
+    const char sign = offset < 0 ? '-' : '+';
+    const long long magnitude = offset < 0 ? -offset : offset;
     char text[96];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d%c%02lld:%02lld",
-                  local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
-                  local.tm_min, local.tm_sec, sign, magnitude / 3600, magnitude / 60 % 60);
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d%c%02lld:%02lld", local.Year,
+                  local.Month, local.Day, local.Hour, local.Minute, local.Second, sign,
+                  magnitude / 3600, magnitude / 60 % 60);
     return text;
-}
-
-// The local offset at a local time: the fields read as UTC minus the instant.
-long long OffsetOf(const std::tm& local, std::time_t instant) {
-    const long long asUtc =
-        DaysFromCivil(local.tm_year + 1900, static_cast<unsigned>(local.tm_mon + 1),
-                      static_cast<unsigned>(local.tm_mday)) *
-            86400 +
-        local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec;
-    return asUtc - static_cast<long long>(instant);
 }
 
 void AppendCodePoint(std::string& out, unsigned code) {
@@ -90,34 +70,24 @@ const char* EventName(TEventKind kind) {
 }
 
 std::string IsoTime(const std::string& timeText) {
-    int year, month, day, hour, minute, second;
+    TLocalTime local;
     char end;
-    if (timeText.size() != 19 || std::sscanf(timeText.c_str(), "%4d/%2d/%2d %2d:%2d:%2d%c", &year,
-                                             &month, &day, &hour, &minute, &second, &end) != 6) {
+    if (timeText.size() != 19 ||
+        std::sscanf(timeText.c_str(), "%4d/%2d/%2d %2d:%2d:%2d%c", &local.Year, &local.Month,
+                    &local.Day, &local.Hour, &local.Minute, &local.Second, &end) != 6) {
         return {};
     }
-    std::tm local{};
-    local.tm_year = year - 1900;
-    local.tm_mon = month - 1;
-    local.tm_mday = day;
-    local.tm_hour = hour;
-    local.tm_min = minute;
-    local.tm_sec = second;
-    local.tm_isdst = -1;
-    std::tm normalised = local;
-    const std::time_t instant = std::mktime(&normalised);
-    if (instant == static_cast<std::time_t>(-1) || normalised.tm_mday != day ||
-        normalised.tm_mon != month - 1 || normalised.tm_hour != hour) {
+    const auto offset =
+        UtcOffsetAt(local.Year, local.Month, local.Day, local.Hour, local.Minute, local.Second);
+    if (!offset) {
         return {};
     }
-    return Format(local, OffsetOf(local, instant));
+    local.UtcOffset = *offset;
+    return Format(local);
 }
 
 std::string IsoNow() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    LocalTime(now, local);
-    return Format(local, OffsetOf(local, now));
+    return Format(LocalNow());
 }
 
 std::string JsonString(const std::string& text) {

@@ -1,4 +1,4 @@
-#include "outputs/Platform.h"
+#include "outputs/Spawn.h"
 #include "outputs/Supervisor_posix.h"
 
 #include <cerrno>
@@ -276,10 +276,6 @@ template <typename T> std::vector<T*> NullEnded(std::vector<std::string>& texts)
 }
 
 } // namespace
-
-void LocalTime(std::time_t instant, std::tm& local) {
-    localtime_r(&instant, &local);
-}
 
 std::unique_ptr<TChildProcess> SpawnProcess(const TSpawnRequest& request, std::string& error) {
     if (request.Arguments.empty()) {

@@ -1,4 +1,4 @@
-#include "outputs/Platform.h"
+#include "outputs/Spawn.h"
 
 #include <windows.h>
 
@@ -242,10 +242,6 @@ private:
 };
 
 } // namespace
-
-void LocalTime(std::time_t instant, std::tm& local) {
-    localtime_s(&local, &instant);
-}
 
 std::unique_ptr<TChildProcess> SpawnProcess(const TSpawnRequest& request, std::string& error) {
     if (request.Arguments.empty()) {

@@ -1,0 +1,191 @@
+// The one entry point of every front end. It owns the port and the serial
+// component, the caller monitor and who hears of a call, the caller
+// directory, the history, the hook and MQTT, and where each file lives; it
+// decides every text a front end shows. A front end only draws (IFrontEnd),
+// keeps the timer, the settings store and its window thread, and forwards
+// the user's verbs here. Everything runs on the window's thread unless said.
+#pragma once
+
+#include "monitor/AddedSettings.h"
+#include "monitor/CallSink.h"
+#include "monitor/ProgramLocation.h"
+#include "monitor/ReceiveWakeup.h"
+#include "monitor/View.h"
+#include "service/CallerDescription.h"
+#include "service/FrontEnd.h"
+#include "service/Places.h"
+#include "service/Texts.h"
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace telvane {
+
+class IClock;
+class IPort;
+class ISettingsStore;
+class ITimer;
+class TCallerDirectory;
+struct TBookProblem;
+class TCallerMonitor;
+class THistory;
+class TOutputs;
+
+struct TServiceOptions {
+    TPlaces Places = UserPlaces();
+    bool English = false;
+    // The front end watches the contacts files itself and calls
+    // FilesChanged; otherwise they are looked at (time and size) at every
+    // query's result.
+    bool WatchesFiles = false;
+    // For tests: a port and a clock of their own instead of the serial
+    // component and the system's clock.
+    IPort* Port = nullptr;
+    IClock* Clock = nullptr;
+};
+
+class TService final : private IView, private IReceiveWakeup, private ICallSink {
+public:
+    TService(IFrontEnd& frontEnd, ITimer& timer, ISettingsStore& store, TServiceOptions options);
+    ~TService() override;
+    TService(const TService&) = delete;
+    TService& operator=(const TService&) = delete;
+
+    // Loads the settings and starts the first query.
+    void Start();
+    // Saves the settings and the last snapshot; returns whether they were
+    // kept. A failure goes to the user's log, and while the user closes the
+    // window also to the error box; never a box while the session or a
+    // signal ends the program (ending), which a box would hold up.
+    bool Close(bool ending);
+
+    // The user's verbs and the timer's tick.
+    void Tick();
+    void CheckNow(); // 即刻, and a changed selector
+    void ShowAll();  // 全部
+    void Wait();     // 待機
+    // The application was minimised or restored, by whatever means.
+    void Minimized();
+    void Restored();
+
+    // Who called. callerText: Shift_JIS, as the monitor holds it.
+    const std::string& CallerNumber() const;
+    TCallerDescription Describe(const std::string& callerText) const;
+    // Gives the caller a name in Telvane's own phonebook (an empty name
+    // removes it); the failure in words, or empty.
+    std::string NameCaller(const std::string& callerText, const std::string& name);
+    // The contacts file the user reads: the Phonebook setting, or the own one.
+    std::filesystem::path PhonebookPath() const;
+    std::vector<std::filesystem::path> ContactsFiles() const;
+    // A contacts file changed: read them again, off the window's thread.
+    void FilesChanged();
+
+    // The settings beside the seventeen.
+    const TAddedSettings& Settings() const { return Settings_; }
+    // Saves the values that differ from those stored and puts them to work;
+    // the failure in words, or empty.
+    std::string ChangeSettings(const TAddedSettings& settings);
+    // What is wrong with settings the user is about to save, in words;
+    // empty when they can work.
+    std::string SettingsFault(const TAddedSettings& settings) const;
+    // Whether this build can publish to MQTT at all.
+    static bool MqttAvailable();
+    // What does not work now, one line each: values not understood, outputs
+    // that cannot work, contacts files that cannot be read.
+    std::vector<std::string> Problems() const;
+    // Of those, the contacts files', as "file:line: what".
+    std::vector<std::string> ContactsProblems() const;
+    bool AutostartEnabled() const;
+    // The failure in words, or empty.
+    std::string SetAutostart(bool enabled);
+
+    // The call history, read while a front end shows it and given back when
+    // it closes.
+    THistory& OpenHistory();
+    void CloseHistory();
+    THistory* History() { return History_.get(); }
+
+    const TTexts& Texts() const { return Texts_; }
+    const TPlaces& Places() const { return Places_; }
+    // The tray's tooltip: the last caller, the last answered query, and
+    // whether the adapter answers.
+    std::string TrayTip() const;
+    bool AdapterUp() const { return AdapterUp_; }
+
+    // For tests and benchmarks.
+    TCallerMonitor& Monitor() { return *Monitor_; }
+    TOutputs& Outputs() { return *Outputs_; }
+    TCallerDirectory& Directory() { return *Directory_; }
+
+private:
+    class TLocation;
+    struct TFileStamp;
+
+    // IView: the monitor's window, in Shift_JIS, turned into the front end's.
+    std::string PortText() const override;
+    void SetPortText(const std::string& text) override;
+    std::string IntervalText() const override;
+    void SetIntervalText(const std::string& text) override;
+    bool LogRingChecked() const override;
+    void SetLogRingChecked(bool checked) override;
+    void SetLogRingHint(const std::string& hint) override;
+    void SetNumberCaption(const std::string& text) override;
+    void SetTimeCaption(const std::string& text) override;
+    void SetStatusCaption(const std::string& text) override;
+    void ShowMessage(const std::string& text) override;
+    void ShowError(const std::string& text) override;
+    void ShowNotice(const std::string& text) override;
+    void MinimizeApplication() override;
+    void RestoreApplication() override;
+    void SetStandbyHandlers(std::function<void()> minimized,
+                            std::function<void()> restored) override;
+    // IReceiveWakeup: on the port's watch thread.
+    void PostReceived() override;
+    // ICallSink.
+    void NewCaller(const std::string& number, const std::string& detectionTime,
+                   const std::string& previousPollTime) override;
+    void AdapterHealth(bool up) override;
+
+    // Runs a handler of the monitor; what escapes it goes to the error box.
+    template <typename Handler> void Handle(Handler&& handler);
+    // A task for the window's thread that does nothing once this is gone.
+    void Post(std::function<void()> task);
+    void StartOutputs();
+    void LoadContacts();
+    void ContactsLoaded();
+    void LookAtContactsFiles();
+    void ShowWhatIsOnShow();
+    void ShowTray();
+    void KeepSecret();
+    std::string ProblemText(const TBookProblem& problem) const;
+
+    IFrontEnd& FrontEnd_;
+    ITimer& Timer_;
+    ISettingsStore& Store_;
+    const TPlaces Places_;
+    const TTexts Texts_;
+    const bool WatchesFiles_;
+    TAddedSettings Settings_;
+    std::vector<std::string> SettingsProblems_;
+    std::unique_ptr<IClock> OwnClock_;
+    std::unique_ptr<IPort> OwnPort_;
+    std::unique_ptr<TLocation> Location_;
+    std::unique_ptr<TOutputs> Outputs_;
+    std::unique_ptr<TCallerDirectory> Directory_;
+    std::vector<TFileStamp> Stamps_;
+    std::unique_ptr<THistory> History_;
+    std::function<void()> Minimized_;
+    std::function<void()> Restored_;
+    std::string NumberCaption_; // Shift_JIS, as the monitor set it
+    std::string LastCaller_;    // the tray's line
+    bool AdapterUp_ = true;
+    std::shared_ptr<bool> Alive_ = std::make_shared<bool>(true);
+    // Last: made once the rest is in place, gone first.
+    std::unique_ptr<TCallerMonitor> Monitor_;
+};
+
+} // namespace telvane
