@@ -4,7 +4,7 @@
 //
 //   outputs-bench BROKER_PORT [CALLS]
 #include "outputs/Outputs.h"
-#include "ui/outputs/DesktopNotifier.h"
+#include "qt/outputs/Notifier.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -161,13 +161,13 @@ void NotifyLatency(int calls) {
         std::puts("call -> desktop notification: no session bus, not measured");
         return;
     }
-    TDesktopNotifier notifier;
+    TNotifier notifier;
     std::vector<double> ms;
     for (int i = 0; i < calls; ++i) {
         QEventLoop loop;
-        QObject::connect(&notifier, &TDesktopNotifier::Shown, &loop, &QEventLoop::quit);
+        QObject::connect(&notifier, &TNotifier::Shown, &loop, &QEventLoop::quit);
         const auto start = steady_clock::now();
-        notifier.Show(QStringLiteral("bench"), QString::number(i), QString::number(i), true);
+        notifier.Show(QStringLiteral("bench"), QString::number(i), std::to_string(i));
         loop.exec();
         ms.push_back(duration<double, std::milli>(steady_clock::now() - start).count());
     }

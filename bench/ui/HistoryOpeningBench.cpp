@@ -3,10 +3,10 @@
 // much memory it keeps while open and after it closed. Prints figures.
 //
 // history_opening_bench [lines [distinct callers]]  (4,000,000 and 300)
-#include "store/IniSettingsStore.h"
-#include "ui/callers/HistoryModel.h"
-#include "ui/callers/HistoryWindow.h"
-#include "ui/callers/WhoCalled.h"
+#include "BenchProgram.h"
+
+#include "qt/callers/HistoryModel.h"
+#include "qt/callers/HistoryWindow.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -113,22 +113,22 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
 
-    const auto log = folder / "RingLog.txt";
+    std::filesystem::create_directories(folder / "log");
+    const auto log = folder / "log" / "RingLog.txt";
     WriteLog(log, lines, distinct);
     std::printf("log: %ld lines, %ld distinct callers, %.1f MB\n", lines, distinct,
                 double(std::filesystem::file_size(log)) / 1e6);
-    TIniSettingsStore store(folder / "settings.ini");
-    TWhoCalled who(store);
     const long calls = lines;
     // What Qt takes once for the first window it shows (fonts, styles) is
     // not the history's: a history of one call opens and closes first.
-    const auto small = folder / "Small.txt";
-    WriteLog(small, 1, 1);
+    std::filesystem::create_directories(folder / "small");
+    WriteLog(folder / "small" / "RingLog.txt", 1, 1);
     {
-        THistoryWindow first(who, small, [](QWidget*, const std::string&) {});
-        first.show();
+        TBenchProgram first(folder / "first.conf", folder / "small");
+        first.Form.ShowHistory();
         Settle();
     }
+    TBenchProgram program(folder / "settings.conf", folder / "log");
     Settle();
     const long baseline = ResidentKiB();
     std::printf("resident before the first opening: %.0f MB; figures below are MB more\n",
@@ -139,24 +139,21 @@ int main(int argc, char** argv) {
         const long before = ResidentKiB();
         ResetPeak();
         THistoryWindow* window = nullptr;
-        const TWait opening = Measure(
-            [&] {
-                window = new THistoryWindow(who, log, [](QWidget*, const std::string&) {});
-                window->show();
-            },
-            [&] {
-                return window != nullptr && !window->Model().Reading() &&
-                       long(window->Model().Calls()) == calls;
-            });
+        const TWait opening = Measure([&] { window = &program.Form.ShowHistory(); },
+                                      [&] {
+                                          return window != nullptr &&
+                                                 !window->Model().History().Reading() &&
+                                                 long(window->Model().History().Calls()) == calls;
+                                      });
         Settle();
         const long open = ResidentKiB();
         const auto search = [&](const QString& text) {
-            return Measure([&] { window->Model().SetFilter(text); },
-                           [&] { return !window->Model().Searching(); });
+            return Measure([&] { window->Model().History().SetFilter(text.toStdString()); },
+                           [&] { return !window->Model().History().Searching(); });
         };
         // Withheld calls, one in 50, by their name; then every call by its time.
         const TWait byName = search(QStringLiteral("非通知"));
-        const bool found = window->Model().NumberAt(0) == "P";
+        const bool found = window->Model().History().NumberAt(0) == "P";
         const TWait byTime = search(QStringLiteral("09:05"));
         const TWait clearing = search({});
         const long peak = ResidentKiB("VmHWM");

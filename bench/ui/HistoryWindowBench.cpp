@@ -2,10 +2,10 @@
 // log (on the model's worker), building the table model and showing the
 // first screenful, offscreen; and searching it.
 // With a 10,000-card phonebook, as a user with many contacts has.
-#include "store/IniSettingsStore.h"
-#include "ui/callers/HistoryModel.h"
-#include "ui/callers/HistoryWindow.h"
-#include "ui/callers/WhoCalled.h"
+#include "BenchProgram.h"
+
+#include "qt/callers/HistoryModel.h"
+#include "qt/callers/HistoryWindow.h"
 
 #include <benchmark/benchmark.h>
 
@@ -43,14 +43,17 @@ std::string Number(int i) {
 }
 
 // distinct: how many different numbers called.
+// The folder of a log from `distinct` numbers.
 std::filesystem::path Log(int distinct) {
-    const auto path = Folder() / ("RingLog-" + std::to_string(distinct) + ".txt");
+    const auto folder = Folder() / ("log-" + std::to_string(distinct));
+    std::filesystem::create_directories(folder);
+    const auto path = folder / "RingLog.txt";
     std::ofstream out(path, std::ios::binary);
     for (int i = 0; i < kLogLines; ++i) {
         out << "2026/03/01 09:00:00,2026/03/01 09:05:00,"
             << (i % 50 == 0 ? std::string("P") : Number((i * 7919) % distinct)) << "\r\n";
     }
-    return path;
+    return folder;
 }
 
 void WriteSettings() {
@@ -69,28 +72,20 @@ void WriteSettings() {
     SaveAddedSettings(store, TAddedSettings{}, settings);
 }
 
-// Contacts are read on a thread of their own: measured once they are in.
-void WaitForContacts(TWhoCalled& who) {
-    QEventLoop loop;
-    QObject::connect(&who, &TWhoCalled::Changed, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
 void BM_OpenHistory(benchmark::State& state) {
     const auto log = Log(int(state.range(0)));
     WriteSettings();
-    TIniSettingsStore store(Folder() / "settings.ini");
-    TWhoCalled who(store);
-    WaitForContacts(who);
+    TBenchProgram program(Folder() / "settings.ini", log);
+    program.WaitForContacts();
     for (auto _ : state) {
-        THistoryWindow window(who, log, [](QWidget*, const std::string&) {});
-        window.show();
+        THistoryWindow& window = program.Form.ShowHistory();
         // Read beside the window's thread: until the whole log shows.
-        while (window.Model().Reading()) {
+        while (window.Model().History().Reading()) {
             QApplication::processEvents(QEventLoop::WaitForMoreEvents);
         }
         QApplication::processEvents();
         benchmark::DoNotOptimize(window.Table()->model()->rowCount());
+        delete &window;
     }
     state.counters["lines"] = kLogLines;
 }
@@ -101,17 +96,16 @@ BENCHMARK(BM_OpenHistory)->Arg(300)->Arg(kLogLines)->Unit(benchmark::kMillisecon
 void BM_SearchHistory(benchmark::State& state) {
     const auto log = Log(int(state.range(0)));
     WriteSettings();
-    TIniSettingsStore store(Folder() / "settings.ini");
-    TWhoCalled who(store);
-    WaitForContacts(who);
-    THistoryWindow window(who, log, [](QWidget*, const std::string&) {});
-    while (window.Model().Reading()) {
+    TBenchProgram program(Folder() / "settings.ini", log);
+    program.WaitForContacts();
+    THistoryWindow& window = program.Form.ShowHistory();
+    while (window.Model().History().Reading()) {
         QApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
     bool first = true;
     for (auto _ : state) {
-        window.Model().SetFilter(first ? QStringLiteral("山田") : QStringLiteral("東京"));
-        while (window.Model().Searching()) {
+        window.Model().History().SetFilter(first ? "山田" : "東京");
+        while (window.Model().History().Searching()) {
             QApplication::processEvents(QEventLoop::WaitForMoreEvents);
         }
         benchmark::DoNotOptimize(window.Model().rowCount());

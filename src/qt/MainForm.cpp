@@ -117,11 +117,9 @@ void TMainForm::AddMenu() {
         if (!error.empty()) {
             const QSignalBlocker blocker(AutostartAction_);
             AutostartAction_->setChecked(Service_->AutostartEnabled());
-            auto* box =
-                new QMessageBox(QMessageBox::Critical, kTitle, Q(error), QMessageBox::Ok, this);
-            box->setTextFormat(Qt::PlainText);
-            box->setAttribute(Qt::WA_DeleteOnClose);
-            box->open();
+            QMessageBox box(QMessageBox::Critical, kTitle, Q(error), QMessageBox::Ok, this);
+            box.setTextFormat(Qt::PlainText);
+            box.exec();
         }
     });
     NameAction_ = ContextMenu_->addAction(tr("名前を付ける..."));
@@ -147,7 +145,9 @@ void TMainForm::AddMenu() {
 // ---- The user's verbs ----
 
 void TMainForm::CheckButtonClick() {
-    Service_->CheckNow();
+    if (Service_ != nullptr) {
+        Service_->CheckNow();
+    }
 }
 
 void TMainForm::ShowButtonClick() {
@@ -502,6 +502,13 @@ void TMainForm::ShowTray(const std::string& tooltip, bool adapterUp) {
     if (Tray_) {
         Tray_->Show(Q(tooltip), adapterUp);
     }
+}
+
+void TMainForm::ServiceEnding() {
+    delete History_;
+    delete Naming_;
+    Naming_ = nullptr;
+    Service_ = nullptr;
 }
 
 void TMainForm::CallersChanged() {

@@ -70,6 +70,9 @@ public:
     // Names, areas or the problems may read differently; the settings may
     // have changed.
     virtual void CallersChanged() {}
+    // The service is about to go: let go of what it handed out (an open
+    // history) and call it no more.
+    virtual void ServiceEnding() {}
 };
 
 } // namespace telvane

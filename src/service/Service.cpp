@@ -108,6 +108,7 @@ TService::TService(IFrontEnd& frontEnd, ITimer& timer, ISettingsStore& store,
             });
         });
     }
+    KeepSecret();
     StartOutputs();
     LoadContacts();
     TMonitorEnvironment environment{*this, Timer_, *port, *clock, *Location_, Store_, *this};
@@ -116,6 +117,7 @@ TService::TService(IFrontEnd& frontEnd, ITimer& timer, ISettingsStore& store,
 }
 
 TService::~TService() {
+    FrontEnd_.ServiceEnding();
     *Alive_ = false;
     if (OwnPort_) {
         // No notification may reach the monitor once it is gone.
@@ -123,6 +125,11 @@ TService::~TService() {
         SetCommErrorHandler(nullptr);
     }
     History_.reset();
+}
+
+TComm* TService::Comm() {
+    auto* serial = dynamic_cast<TSerialPort*>(OwnPort_.get());
+    return serial != nullptr ? &serial->Comm() : nullptr;
 }
 
 void TService::Post(std::function<void()> task) {

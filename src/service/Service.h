@@ -23,6 +23,8 @@
 #include <string>
 #include <vector>
 
+class TComm;
+
 namespace telvane {
 
 class IClock;
@@ -118,6 +120,8 @@ public:
 
     // For tests and benchmarks.
     TCallerMonitor& Monitor() { return *Monitor_; }
+    // The serial component; none when a test gave a port of its own.
+    TComm* Comm();
     TOutputs& Outputs() { return *Outputs_; }
     TCallerDirectory& Directory() { return *Directory_; }
 

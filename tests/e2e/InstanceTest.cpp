@@ -34,7 +34,7 @@ TEST_F(Instance, FailedSaveOnASignalGoesToStderr) {
     ASSERT_NO_FATAL_FAILURE(Start());
     const auto status = Program->Stop(SIGTERM);
     EXPECT_TRUE(EndedCleanly(status)) << DescribeStatus(status);
-    EXPECT_NE(Program->Stderr().find("Telvane: " + std::string("設定を保存できません")),
+    EXPECT_NE(Program->Stderr().find("telvane: " + std::string("設定を保存できません")),
               std::string::npos)
         << Program->Stderr();
 }

@@ -3,7 +3,7 @@
 // interval and the port either gives a value or fails with the monitor's own
 // error naming the text; the monitor then either polls or reports and stops,
 // and never crashes. Any byte string survives the trip through Unicode at
-// the Qt boundary unchanged.
+// the front ends' boundary unchanged.
 //
 // Input: byte 0 (modulo the input's size) is the length of the port text
 // that follows it; the rest is the interval text. Each text is used as the
@@ -11,11 +11,9 @@
 #include "monitor/MonitorError.h"
 #include "monitor/PollInterval.h"
 #include "monitor/PortText.h"
+#include "monitor/ShiftJisUtf8.h"
 #include "monitor/Texts.h"
 #include "monitor/sim/SimRig.h"
-#include "ui/qtcore/ShiftJisCodec.h"
-
-#include <QString>
 
 #include <cstddef>
 #include <cstdint>
@@ -80,8 +78,6 @@ void CheckMonitor(const std::string& portText, const std::string& intervalText) 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const bool available = ShiftJisAvailable();
-    Require(available, "this Qt cannot convert Shift_JIS");
     if (size == 0) {
         return 0;
     }
@@ -90,9 +86,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string stored[2] = {bytes.substr(0, split), bytes.substr(split)};
     std::string typed[2];
     for (int i = 0; i < 2; ++i) {
-        typed[i] = ToShiftJis(QString::fromUtf8(stored[i].data(), stored[i].size()));
+        typed[i] = ShiftJisFromUtf8(stored[i]);
         for (const std::string& text : {stored[i], typed[i]}) {
-            Require(ToShiftJis(FromShiftJis(text)) == text, "a text changed on its way");
+            Require(ShiftJisFromUtf8(Utf8FromShiftJis(text)) == text, "a text changed on its way");
             CheckRules(text);
         }
     }

@@ -2,12 +2,12 @@
 // what QSettings wrote reads the same, what the store writes QSettings reads
 // the same, and a file QSettings wrote changes as QSettings would change it.
 #include "store/IniSettingsStore.h"
+#include "ShiftJisCodec.h"
 #include "monitor/Settings.h"
 #include "monitor/Texts.h"
 #include "monitor/sim/SimRig.h"
 #include "store/IniDocument.h"
 #include "store/IniText.h"
-#include "ui/qtcore/ShiftJisCodec.h"
 
 #include "TempFolder.h"
 

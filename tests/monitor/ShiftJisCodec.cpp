@@ -1,4 +1,4 @@
-#include "ui/qtcore/ShiftJisCodec.h"
+#include "ShiftJisCodec.h"
 
 #include "monitor/ShiftJis.h"
 

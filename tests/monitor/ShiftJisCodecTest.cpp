@@ -1,6 +1,6 @@
 // Shift_JIS at the Qt boundary and in the toolkit-free conversion that the
 // settings store uses, and the program's texts as bytes.
-#include "ui/qtcore/ShiftJisCodec.h"
+#include "ShiftJisCodec.h"
 #include "monitor/ShiftJis.h"
 #include "monitor/ShiftJisUtf8.h"
 #include "monitor/Texts.h"

@@ -1,16 +1,17 @@
 // The main window under Qt's offscreen platform, with a simulated terminal
 // adapter on a real pseudo-terminal behind COM1.
+#include "Program.h"
 #include "PtyAdapter.h"
 #include "TempFolder.h"
 
 #include "comm/Comm.h"
 #include "monitor/CallerMonitor.h"
+#include "monitor/ShiftJisUtf8.h"
 #include "monitor/Texts.h"
-#include "ui/MainForm.h"
-#include "ui/Translation.h"
-#include "ui/qtcore/ShiftJisCodec.h"
-#include "ui/widgets/AboutDialog.h"
-#include "ui/widgets/JapaneseFonts.h"
+#include "qt/Translation.h"
+#include "qt/widgets/AboutDialog.h"
+#include "qt/widgets/JapaneseFonts.h"
+#include "session/Autostart.h"
 
 #include "TranslationTableEn.h"
 
@@ -39,7 +40,7 @@ using namespace std::chrono_literals;
 testing::TTempFolder* ConfigHome = nullptr;
 
 QString Decoded(const std::string& shiftJis) {
-    return FromShiftJis(shiftJis);
+    return QString::fromStdString(Utf8FromShiftJis(shiftJis));
 }
 
 // Closes every message box that opens, and remembers what it said.
@@ -72,11 +73,7 @@ protected:
         std::filesystem::remove_all(ConfigHome->Path() / "Maruvo");
         Adapter.LinkAs(ConfigHome->Path() / "Maruvo" / "Telvane" / "ports", 1);
     }
-    void TearDown() override {
-        if (Form) {
-            Form->Comm().Close();
-        }
-    }
+    void TearDown() override { Program.reset(); }
 
     void StoreSettings(const std::string& ini) {
         std::filesystem::create_directories(ConfigHome->Path() / "Maruvo");
@@ -85,10 +82,11 @@ protected:
     std::filesystem::path ConfigFile() const {
         return ConfigHome->Path() / "Maruvo" / "Telvane.conf";
     }
-    void Create() {
-        Form = std::make_unique<TMainForm>();
-        Form->AllFormCreated();
-        Form->show();
+    void Create(bool english = false) {
+        Program.reset();
+        Program = std::make_unique<testing::TProgram>(english);
+        Form = &Program->Form;
+        Program->Start();
     }
     template <typename T> T* Find(const char* name) {
         T* widget = Form->findChild<T*>(name);
@@ -102,12 +100,14 @@ protected:
     }
 
     tasim::TPtyAdapter Adapter;
-    std::unique_ptr<TMainForm> Form;
+    std::unique_ptr<testing::TProgram> Program;
+    TMainForm* Form = nullptr;
     TBoxCloser Closer;
 };
 
 TEST_F(MainWindow, LayoutComesFromTheDesignerFile) {
-    Form = std::make_unique<TMainForm>();
+    TMainForm window;
+    Form = &window;
     EXPECT_EQ(Form->windowTitle(), "Telvane");
     EXPECT_EQ(Form->minimumSize(), QSize(311, 152));
     EXPECT_EQ(Form->maximumSize(), QSize(311, 152));
@@ -272,7 +272,7 @@ TEST_F(MainWindow, StandbyFollowsTheWindowFromTheFirstResultOn) {
 
     // A new caller brings the window back.
     Adapter.Ring("0123456789");
-    Form->Monitor().CheckButtonClick();
+    Program->Service->CheckNow();
     ASSERT_TRUE(QTest::qWaitFor([&] { return Caption("NumberLabel") == "0123456789"; }, 5000));
     EXPECT_FALSE(Form->isMinimized());
     EXPECT_FALSE(Standby);
@@ -281,10 +281,10 @@ TEST_F(MainWindow, StandbyFollowsTheWindowFromTheFirstResultOn) {
 
 TEST_F(MainWindow, ErrorOnTheWatchThreadIsReportedOnTheWindow) {
     StoreSettings("Port=COM1\n");
-    Form = std::make_unique<TMainForm>();
-    Form->Comm().SetOnCommReceive(
+    Program = std::make_unique<testing::TProgram>();
+    Program->Service->Comm()->SetOnCommReceive(
         [](TComm*, std::uint16_t) { throw std::runtime_error("watch thread failure"); });
-    Form->AllFormCreated();
+    Program->Start();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !Closer.Boxes.empty(); }, 5000));
     EXPECT_EQ(Closer.Boxes[0].Caption, "Telvane");
     EXPECT_EQ(Closer.Boxes[0].Icon, QMessageBox::Critical);
@@ -302,7 +302,7 @@ TEST_F(MainWindow, QueriesGoOnWhileTheVersionDialogIsOpen) {
     QTimer::singleShot(0, [&] {
         // A query started now ends while the dialog is open.
         Adapter.Ring("0987654321");
-        Form->Monitor().CheckButtonClick();
+        Program->Service->CheckNow();
         queried = QTest::qWaitFor([&] { return Caption("NumberLabel") == "0987654321"; }, 5000);
         QTest::keyClick(QApplication::activeModalWidget(), Qt::Key_Return);
     });
@@ -327,7 +327,7 @@ TEST_F(MainWindow, EnglishWhereTheDesktopIsNotJapaneseAndEveryTextFits) {
                           QString::fromUtf8(entry.Translation));
             }
         }
-        Create();
+        Create(english);
         const auto ja = [english](const char* japanese, const char* en) {
             return english ? QString(en) : QString::fromUtf8(japanese);
         };
@@ -342,7 +342,9 @@ TEST_F(MainWindow, EnglishWhereTheDesktopIsNotJapaneseAndEveryTextFits) {
                   ja(u8"ログイン時に起動", "Start at login"));
         // Stored values, parsed by the monitor: never translated.
         EXPECT_EQ(Find<QComboBox>("IntervalSelector")->itemText(4), QString::fromUtf8(u8" 5分"));
-        Form->ShowError(std::string(texts::kPortTextBefore) + "CO" + texts::kPortTextAfter + ".");
+        const TTexts& shown = Program->Service->Texts();
+        Form->ShowError(
+            shown.Shown(std::string(texts::kPortTextBefore) + "CO" + texts::kPortTextAfter + "."));
         EXPECT_EQ(Closer.Boxes.back().Text,
                   ja(u8"ポート \"CO\" の4文字目が数字ではありません.",
                      "Port \"CO\": the fourth character is not a digit."));
@@ -371,7 +373,7 @@ TEST_F(MainWindow, EnglishWhereTheDesktopIsNotJapaneseAndEveryTextFits) {
             auto* label = Find<QLabel>(l.Name);
             for (const char* text : l.CoreTexts) {
                 if (l.Set != nullptr) {
-                    (Form.get()->*l.Set)(text);
+                    (Form->*l.Set)(shown.Shown(text));
                 }
                 EXPECT_LE(label->x() + label->fontMetrics().horizontalAdvance(label->text()),
                           l.Right)
@@ -384,7 +386,7 @@ TEST_F(MainWindow, EnglishWhereTheDesktopIsNotJapaneseAndEveryTextFits) {
             auto* b = Find<QPushButton>(button);
             EXPECT_LE(b->fontMetrics().horizontalAdvance(b->text()) + 12, b->width()) << button;
         }
-        Form.reset();
+        Program.reset();
     }
 }
 
@@ -402,7 +404,7 @@ TEST_F(MainWindow, StartAtLoginWritesAndRemovesTheAutostartEntry) {
     EXPECT_NE(testing::ReadFile(entry).find(
                   "\nExec=" + QCoreApplication::applicationFilePath().toStdString() + "\n"),
               std::string::npos);
-    Form = std::make_unique<TMainForm>();
+    Create();
     action = Form->findChild<QAction*>("AutostartAction");
     EXPECT_TRUE(action->isChecked());
     action->trigger();
@@ -458,7 +460,7 @@ TEST_F(MainWindow, FailedSaveAtCloseIsShownAndLabelsShowTheirWholeText) {
     EXPECT_EQ(Caption("TimeLabel"), "1998/01/01 00:00:00"); // no port: it stays
     expectFits();
     Form->SetTimeCaption("2026/12/31 23:59:59");
-    Form->SetStatusCaption(texts::kStatusNumberChanged);
+    Form->SetStatusCaption(Utf8FromShiftJis(texts::kStatusNumberChanged));
     expectFits();
     Form->close();
     ASSERT_EQ(Closer.Boxes.size(), 1u);

@@ -1,11 +1,10 @@
-// The Qt side of the outputs under the offscreen platform: what the settings
-// dialog refuses, and the tray icon's look and its hiding of the window.
+// The Qt side of the outputs under the offscreen platform: the settings
+// dialog, and the tray icon's look and its hiding of the window.
+#include "Program.h"
 #include "TempFolder.h"
 
-#include "ui/MainForm.h"
-#include "ui/outputs/CallOutputs.h"
-#include "ui/outputs/SettingsDialog.h"
-#include "ui/outputs/TrayIcon.h"
+#include "qt/outputs/SettingsDialog.h"
+#include "qt/outputs/TrayIcon.h"
 
 #include <gtest/gtest.h>
 
@@ -21,47 +20,26 @@
 namespace telvane {
 namespace {
 
-TEST(SettingsDialog, RefusesWhatCannotWork) {
-    const struct {
-        const char* Field;
-        std::string TAddedSettings::*Member;
-        std::string Value;
-        bool Refused;
-    } cases[] = {
-        {"hook", &TAddedSettings::HookCommand, "espeak-ng -v ja 'open", true},
-        {"hook", &TAddedSettings::HookCommand, "espeak-ng -v ja \"$TELVANE_NAME\"", false},
-        {"url", &TAddedSettings::MqttUrl, "mqtt//broker", true},
-        {"url", &TAddedSettings::MqttUrl, "mqtts://u:p@broker:8883", false},
-        {"topic", &TAddedSettings::MqttTopic, "home/+/phone", true},
-        {"topic", &TAddedSettings::MqttTopic, "home/\x7f", true},
-        {"topic", &TAddedSettings::MqttTopic, "home/" + std::string(65535, 'p'), true},
-        {"topic", &TAddedSettings::MqttTopic, "家/電話", false},
-        {"region", &TAddedSettings::Region, "JPN", true},
-    };
-    EXPECT_TRUE(TSettingsDialog::Problem(TAddedSettings{}).isEmpty());
-    for (const auto& c : cases) {
-        TAddedSettings settings;
-        settings.*c.Member = c.Value;
-        EXPECT_EQ(!TSettingsDialog::Problem(settings).isEmpty(), c.Refused)
-            << c.Field << ": " << c.Value.substr(0, 20);
-    }
-}
-
 TEST(TrayIcon, TellsTheLinkAndHidesTheMinimisedWindow) {
     QWidget window;
     window.show();
-    TTrayIcon tray(window, [] { return QStringLiteral("2026/12/07 09:57:00"); });
-    tray.SetLastCaller(QStringLiteral("03-1234-5678"));
-    tray.SetAdapterUp(false);
-    EXPECT_EQ(tray.ToolTip(), QStringLiteral("Telvane\n03-1234-5678\n最終確認 "
-                                             "2026/12/07 09:57:00\n検出不可"));
+    TTrayIcon tray(window);
+    tray.Show(QStringLiteral("Telvane\n03-1234-5678"), false);
+    EXPECT_EQ(tray.ToolTip(), QStringLiteral("Telvane\n03-1234-5678"));
+    EXPECT_FALSE(tray.AdapterUp());
     window.showMinimized();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !window.isVisible(); }));
     // Still minimised in state: the monitor's restore finds it so.
     EXPECT_TRUE(window.isMinimized());
-    TTrayIcon::ShowWindow(window);
-    EXPECT_TRUE(window.isVisible());
-    EXPECT_FALSE(window.isMinimized());
+}
+
+// A new caller while the window is hidden to the tray icon shows it again.
+TEST(TrayIcon, ANewCallerShowsTheHiddenWindow) {
+    testing::TProgram program;
+    program.Form.show();
+    program.Form.hide();
+    program.Form.RestoreApplication();
+    EXPECT_TRUE(program.Form.isVisible());
 }
 
 void OpenSettingsDialog(TMainForm& form, const std::function<void(TSettingsDialog&)>& use) {
@@ -88,8 +66,8 @@ TEST(SettingsDialog, SaysWhatItDoesNotUnderstandAndKeepsIt) {
     std::filesystem::create_directories(file.parent_path());
     ASSERT_TRUE(
         testing::WriteFile(file, "[1.0]\n" + odd[0] + odd[1] + "Port=COM1\n" + odd[2] + odd[3]));
-    TMainForm form;
-    TCallOutputs outputs(form);
+    testing::TProgram program;
+    TMainForm& form = program.Form;
     QString problems;
     OpenSettingsDialog(form, [&problems](TSettingsDialog& dialog) {
         if (auto* label = dialog.findChild<QLabel*>(QStringLiteral("Problems"))) {
@@ -116,16 +94,16 @@ TEST(SettingsDialog, SaysWhatItDoesNotUnderstandAndKeepsIt) {
 // it saves goes beside the seventeen values, and a password keeps the file
 // private.
 TEST(SettingsDialog, SavesFromTheWindowsMenu) {
-    const TSettingsDialog calm(TAddedSettings{}, {});
+    const TSettingsDialog calm(TAddedSettings{}, {}, {}, true);
     const auto* none = calm.findChild<QLabel*>(QStringLiteral("Problems"));
     EXPECT_TRUE(none != nullptr && !none->isVisibleTo(&calm));
-    TMainForm form;
-    TCallOutputs outputs(form);
+    testing::TProgram program;
+    TMainForm& form = program.Form;
     TAddedSettings unusable;
     unusable.HookCommand = "say 'open";
     unusable.MqttTopic = "a/#";
     unusable.MqttUrl = "mqtt://127.0.0.1:1";
-    outputs.Apply(unusable);
+    ASSERT_EQ(program.Service->ChangeSettings(unusable), "");
     QAction* open = nullptr;
     for (QAction* action : form.ContextMenu()->actions()) {
         if (action->text() == QStringLiteral("設定...")) {
@@ -147,8 +125,7 @@ TEST(SettingsDialog, SavesFromTheWindowsMenu) {
         dialog->accept();
     });
     open->trigger();
-    const std::string file =
-        form.SettingsStore().FileName("\\Software\\Maruvo\\Telvane\\1.0").string();
+    const std::string file = program.Service->Places().SettingsFile.string();
     const std::string text = testing::ReadFile(file);
     EXPECT_NE(text.find("HookCommand=say hello"), std::string::npos) << text;
     EXPECT_NE(text.find("MqttUrl=mqtt://u:pw@127.0.0.1:1\n"), std::string::npos) << text;

@@ -1,5 +1,5 @@
 // The program icon: its resource and the two shipped files.
-#include "ui/widgets/ProgramIcon.h"
+#include "qt/widgets/ProgramIcon.h"
 
 #include <gtest/gtest.h>
 

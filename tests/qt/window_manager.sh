@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# What a window manager (openbox under Xvfb) sees of the real program: a
-# second start with the same settings brings the minimised window back and
+# What a window manager (openbox under Xvfb) sees of the real program: its
+# frame centred on the screen; a second start with the same settings brings the minimised window back and
 # ends with status 0; the version dialog's title is exactly its own, no
 # resize or maximise is offered, and each showing's frame covers the work
 # area. Skipped (77) where the X tools are missing.
@@ -26,6 +26,14 @@ xvfb-run -a -s "-screen 0 640x480x24" bash -c '
     main=$(timeout 20 xdotool search --sync --onlyvisible --name "^Telvane\$" | head -n 1)
     until_true() { for _ in $(seq 200); do eval "$1" && return; sleep 0.05; done; echo "not: $1" >&2; exit 1; }
     others() { xdotool search --onlyvisible --pid "$program" --name . 2>/dev/null | grep -vx "$main"; }
+
+    # Centred with its frame, not its client area, once openbox has framed it.
+    sleep 1
+    frame=$(xwininfo -tree -id "$main" | sed -n "s/.*Parent window id: \([^ ]*\).*/\1/p")
+    placed=$(xwininfo -id "$frame" | sed -n "s/.*-geometry \([0-9]*\)x\([0-9]*\)+\([0-9]*\)+\([0-9]*\).*/\1 \2 \3 \4/p")
+    read -r width height x y <<<"$placed"
+    [ "$x $y" = "$(( (640 - width) / 2 )) $(( (480 - height) / 2 ))" ] ||
+        { echo "frame $placed is not centred on 640x480" >&2; exit 1; }
 
     xdotool windowminimize "$main"
     until_true "xprop -id $main WM_STATE | grep -q Iconic"

@@ -1,6 +1,6 @@
 // The picture, the image control and the control that turns icons into
 // stretchable bitmaps.
-#include "ui/widgets/ImageIconStreched.h"
+#include "qt/widgets/ImageIconStreched.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // The version dialog: its layout from the Designer file and its modal,
 // maximised showing.
-#include "ui/widgets/AboutDialog.h"
-#include "ui/widgets/ImageIconStreched.h"
-#include "ui/widgets/ProgramIcon.h"
+#include "qt/widgets/AboutDialog.h"
+#include "qt/widgets/ImageIconStreched.h"
+#include "qt/widgets/ProgramIcon.h"
 
 #include <gtest/gtest.h>
 
