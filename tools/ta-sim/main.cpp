@@ -168,6 +168,58 @@ struct TOptions {
     std::exit(2);
 }
 
+// Options that are control commands; the value of one that takes a value
+// follows the command's word.
+struct TCommandOption {
+    const char* Option;
+    const char* Command;
+    bool TakesValue;
+};
+
+constexpr TCommandOption kCommandOptions[] = {
+    {"--caller", "caller", true},     {"--identity", "identity", true},
+    {"--bursts", "bursts on", false}, {"--no-echo", "echo off", false},
+    {"--eol", "eol", true},           {"--ring-lines", "ringlines", true},
+    {"--noise", "noise on", false},   {"--ring-every", "ring-every", true},
+};
+
+const TCommandOption* FindCommandOption(const std::string& option) {
+    for (const TCommandOption& known : kCommandOptions) {
+        if (option == known.Option) {
+            return &known;
+        }
+    }
+    return nullptr;
+}
+
+int LinkNumber(const std::string& name) {
+    char* end = nullptr;
+    const long number = name.size() > 3 && name.compare(0, 3, "COM") == 0
+                            ? std::strtol(name.c_str() + 3, &end, 10)
+                            : -1;
+    if (number < 0 || number > 255 || !end || *end != '\0') {
+        Usage("--link takes a name COM0 to COM255, not " + name);
+    }
+    return static_cast<int>(number);
+}
+
+double ByteDelayMs(const std::string& delay) {
+    char* end = nullptr;
+    const double milliseconds = std::strtod(delay.c_str(), &end);
+    if (!end || *end != '\0' || milliseconds < 0) {
+        Usage("--byte-delay takes milliseconds, not " + delay);
+    }
+    return milliseconds;
+}
+
+// Whether --clock asks for seconds since 1970.
+bool EpochClock(const std::string& clock) {
+    if (clock != "local" && clock != "epoch") {
+        Usage("--clock takes local or epoch");
+    }
+    return clock == "epoch";
+}
+
 TOptions ParseOptions(int argc, char** argv) {
     TOptions options;
     options.PortsFolder = DefaultPortsFolder();
@@ -182,41 +234,16 @@ TOptions ParseOptions(int argc, char** argv) {
         if (option == "--help" || option == "-h") {
             std::printf("%s%s", kUsage, tasim::TControl::Help());
             std::exit(0);
+        } else if (const TCommandOption* command = FindCommandOption(option)) {
+            options.Commands.push_back(command->TakesValue
+                                           ? std::string(command->Command) + " " + value()
+                                           : std::string(command->Command));
         } else if (option == "--link") {
-            const std::string name = value();
-            char* end = nullptr;
-            const long number = name.size() > 3 && name.compare(0, 3, "COM") == 0
-                                    ? std::strtol(name.c_str() + 3, &end, 10)
-                                    : -1;
-            if (number < 0 || number > 255 || !end || *end != '\0') {
-                Usage("--link takes a name COM0 to COM255, not " + name);
-            }
-            options.Link = static_cast<int>(number);
+            options.Link = LinkNumber(value());
         } else if (option == "--ports-folder") {
             options.PortsFolder = value();
-        } else if (option == "--caller") {
-            options.Commands.push_back("caller " + value());
-        } else if (option == "--identity") {
-            options.Commands.push_back("identity " + value());
         } else if (option == "--byte-delay") {
-            const std::string delay = value();
-            char* end = nullptr;
-            options.ByteDelayMs = std::strtod(delay.c_str(), &end);
-            if (!end || *end != '\0' || options.ByteDelayMs < 0) {
-                Usage("--byte-delay takes milliseconds, not " + delay);
-            }
-        } else if (option == "--bursts") {
-            options.Commands.push_back("bursts on");
-        } else if (option == "--no-echo") {
-            options.Commands.push_back("echo off");
-        } else if (option == "--eol") {
-            options.Commands.push_back("eol " + value());
-        } else if (option == "--ring-lines") {
-            options.Commands.push_back("ringlines " + value());
-        } else if (option == "--noise") {
-            options.Commands.push_back("noise on");
-        } else if (option == "--ring-every") {
-            options.Commands.push_back("ring-every " + value());
+            options.ByteDelayMs = ByteDelayMs(value());
         } else if (option == "--control") {
             options.ControlFifo = value();
         } else if (option == "--script") {
@@ -226,11 +253,7 @@ TOptions ParseOptions(int argc, char** argv) {
         } else if (option == "--watch") {
             options.Watch = value();
         } else if (option == "--clock") {
-            const std::string clock = value();
-            if (clock != "local" && clock != "epoch") {
-                Usage("--clock takes local or epoch");
-            }
-            options.Epoch = clock == "epoch";
+            options.Epoch = EpochClock(value());
         } else if (option == "--seed") {
             options.Seed = static_cast<std::uint32_t>(std::strtoul(value().c_str(), nullptr, 10));
         } else {
