@@ -911,6 +911,114 @@ bool TPosixCommPlatform::EscapeCommFunction(TCommHandle Handle, uint32_t Functio
 // ---------------------------------------------------------------------------
 // Transfers
 
+// Takes a transfer record for a new transfer on Port; the port lock is held.
+bool ClaimRecord(const TPort& Port, TEvent& Event) {
+    if (Port.Closed)
+        return FailErrno(EBADF);
+    if (Event.Transfer.Active)
+        return FailErrno(EINVAL); // the record is busy
+    Event.Signal.Reset();
+    Event.Aborted = false;
+    return true;
+}
+
+// Ends a transfer that needs no waiting, or leaves the rest of it to
+// GetOverlappedResult.
+bool SettleTransfer(const std::shared_ptr<TPort>& Port, const std::shared_ptr<TEvent>& Event,
+                    bool Finished, uint32_t& Transferred, const char* GoesOn) {
+    TTransfer& transfer = Event->Transfer;
+    if (Finished) {
+        Transferred = transfer.Done;
+        Event->Signal.Signal();
+        return true;
+    }
+    transfer.Active = true;
+    transfer.Port = Port;
+    Port->Transfers.push_back(Event);
+    return FailWith(TCommErrorKind::IoPending, GoesOn);
+}
+
+// Writes Bytes from Done on, as far as the device takes them without
+// blocking; 0, or the errno that stopped it.
+int WriteDevice(int Fd, const uint8_t* Bytes, uint32_t Count, uint32_t& Done) {
+    while (Done < Count) {
+        const ssize_t n = RetryOnInterrupt([&] { return ::write(Fd, Bytes + Done, Count - Done); });
+        if (n >= 0)
+            Done += static_cast<uint32_t>(n);
+        else if (errno == EAGAIN || errno == EWOULDBLOCK)
+            break;
+        else
+            return errno;
+    }
+    return 0;
+}
+
+// Ends a pending transfer and reports it as GetOverlappedResult does; the port
+// lock is held.
+bool FinishTransfer(TPort& Port, const std::shared_ptr<TEvent>& Event, bool Failed,
+                    const TCommLastError& Error, uint32_t& Transferred) {
+    TTransfer& transfer = Event->Transfer;
+    transfer.Active = false;
+    transfer.Failed = Failed;
+    transfer.Error = Error;
+    transfer.Port.reset();
+    auto& list = Port.Transfers;
+    list.erase(std::remove(list.begin(), list.end(), Event), list.end());
+    Event->Signal.Signal();
+    Transferred = transfer.Done;
+    if (Failed)
+        LastError = Error;
+    return !Failed;
+}
+
+// Moves what the device has to a pending read; true when the line hung up.
+bool ContinueRead(TPort& Port, TTransfer& Transfer) {
+    const size_t got =
+        TakeInput(Port, Transfer.ReadBuffer + Transfer.Done, Transfer.Count - Transfer.Done);
+    if (got > 0)
+        Transfer.LastByte = Clock::now();
+    Transfer.Done += static_cast<uint32_t>(got);
+    return Port.HungUp;
+}
+
+// Writes what the device takes of a pending write; 0, or the errno that
+// stopped it.
+int ContinueWrite(TPort& Port, TTransfer& Transfer) {
+    const uint32_t before = Transfer.Done;
+    const int error = WriteDevice(Port.Fd, Transfer.WriteBuffer, Transfer.Count, Transfer.Done);
+    Port.TxPending = Port.TxPending || Transfer.Done > before;
+    return error;
+}
+
+// Whether a transfer that has moved what it could is over: whole, cut short
+// by a hang-up or a time-out, or a read that was to return on its first byte.
+bool TransferOver(const TTransfer& Transfer, bool HungUp, Clock::time_point Now) {
+    if (Transfer.Done == Transfer.Count)
+        return true;
+    if (Transfer.IsRead && (HungUp || (Transfer.ReturnOnFirstByte && Transfer.Done > 0)))
+        return true;
+    if (Transfer.HasDeadline && Now >= Transfer.Deadline)
+        return true;
+    return Transfer.HasInterval && Transfer.Done > 0 &&
+           Now - Transfer.LastByte >= Transfer.Interval;
+}
+
+// The poll time-out of a pending transfer: until the nearer of its deadline
+// and its interval's end, or for ever.
+int TransferTimeout(const TTransfer& Transfer, Clock::time_point Now) {
+    int timeout = -1;
+    if (Transfer.HasDeadline)
+        timeout =
+            static_cast<int>(std::chrono::ceil<Milliseconds>(Transfer.Deadline - Now).count());
+    if (Transfer.HasInterval && Transfer.Done > 0) {
+        const auto left =
+            std::chrono::ceil<Milliseconds>(Transfer.LastByte + Transfer.Interval - Now);
+        timeout = timeout < 0 ? static_cast<int>(left.count())
+                              : std::min(timeout, static_cast<int>(left.count()));
+    }
+    return timeout;
+}
+
 bool TPosixCommPlatform::ReadFile(TCommHandle Handle, void* Buffer, uint32_t Count,
                                   uint32_t& Transferred, TCommOverlapped& Overlapped) {
     Transferred = 0;
@@ -921,18 +1029,14 @@ bool TPosixCommPlatform::ReadFile(TCommHandle Handle, void* Buffer, uint32_t Cou
     if (!event)
         return false;
     std::lock_guard<std::mutex> lock(port->Lock);
-    if (port->Closed)
-        return FailErrno(EBADF);
-    TTransfer& transfer = event->Transfer;
-    if (transfer.Active)
-        return FailErrno(EINVAL); // the record is busy
-    event->Signal.Reset();
-    event->Aborted = false;
+    if (!ClaimRecord(*port, *event))
+        return false;
 
     auto* out = static_cast<uint8_t*>(Buffer);
     const uint32_t done = static_cast<uint32_t>(TakeInput(*port, out, Count));
     const TCommTimeouts& t = port->Timeouts;
     const auto now = Clock::now();
+    TTransfer& transfer = event->Transfer;
     transfer = TTransfer{};
     transfer.IsRead = true;
     transfer.ReadBuffer = out;
@@ -960,15 +1064,7 @@ bool TPosixCommPlatform::ReadFile(TCommHandle Handle, void* Buffer, uint32_t Cou
         transfer.HasInterval = t.ReadIntervalTimeout != 0 && t.ReadIntervalTimeout != CommMaxDword;
         transfer.Interval = Milliseconds(t.ReadIntervalTimeout);
     }
-    if (finished) {
-        Transferred = done;
-        event->Signal.Signal();
-        return true;
-    }
-    transfer.Active = true;
-    transfer.Port = port;
-    port->Transfers.push_back(event);
-    return FailWith(TCommErrorKind::IoPending, "the read goes on");
+    return SettleTransfer(port, event, finished, Transferred, "the read goes on");
 }
 
 bool TPosixCommPlatform::WriteFile(TCommHandle Handle, const void* Buffer, uint32_t Count,
@@ -981,33 +1077,20 @@ bool TPosixCommPlatform::WriteFile(TCommHandle Handle, const void* Buffer, uint3
     if (!event)
         return false;
     std::unique_lock<std::mutex> lock(port->Lock);
-    if (port->Closed)
-        return FailErrno(EBADF);
-    TTransfer& transfer = event->Transfer;
-    if (transfer.Active)
-        return FailErrno(EINVAL);
-    event->Signal.Reset();
-    event->Aborted = false;
+    if (!ClaimRecord(*port, *event))
+        return false;
 
     const auto* in = static_cast<const uint8_t*>(Buffer);
     uint32_t done = 0;
-    while (done < Count) {
-        const ssize_t n =
-            RetryOnInterrupt([&] { return ::write(port->Fd, in + done, Count - done); });
-        if (n >= 0) {
-            done += static_cast<uint32_t>(n);
-        } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
-            break;
-        } else {
-            const int error = errno;
-            Transferred = done;
-            return FailErrno(error);
-        }
+    if (const int error = WriteDevice(port->Fd, in, Count, done)) {
+        Transferred = done;
+        return FailErrno(error);
     }
     const bool wake = done > 0 && port->Waiting && (port->Mask & CommEv::Txempty);
     if (done > 0)
         port->TxPending = true;
 
+    TTransfer& transfer = event->Transfer;
     transfer = TTransfer{};
     transfer.WriteBuffer = in;
     transfer.Count = Count;
@@ -1017,16 +1100,7 @@ bool TPosixCommPlatform::WriteFile(TCommHandle Handle, const void* Buffer, uint3
         static_cast<uint64_t>(t.WriteTotalTimeoutMultiplier) * Count + t.WriteTotalTimeoutConstant;
     transfer.HasDeadline = total > 0;
     transfer.Deadline = Clock::now() + Milliseconds(total);
-    bool ok = true;
-    if (done == Count) {
-        Transferred = done;
-        event->Signal.Signal();
-    } else {
-        transfer.Active = true;
-        transfer.Port = port;
-        port->Transfers.push_back(event);
-        ok = FailWith(TCommErrorKind::IoPending, "the write goes on");
-    }
+    const bool ok = SettleTransfer(port, event, done == Count, Transferred, "the write goes on");
     lock.unlock();
     // A wait for the empty output queue starts sampling it.
     if (wake)
@@ -1050,71 +1124,25 @@ bool TPosixCommPlatform::GetOverlappedResult(TCommHandle /*Handle*/, TCommOverla
     }
 
     std::unique_lock<std::mutex> lock(port->Lock);
-    const auto finish = [&](bool failed, TCommLastError error) {
-        transfer.Active = false;
-        transfer.Failed = failed;
-        transfer.Error = error;
-        transfer.Port.reset();
-        auto& list = port->Transfers;
-        list.erase(std::remove(list.begin(), list.end(), event), list.end());
-        event->Signal.Signal();
-        Transferred = transfer.Done;
-        if (failed)
-            LastError = error;
-        return !failed;
+    const auto finish = [&](bool failed, const TCommLastError& error) {
+        return FinishTransfer(*port, event, failed, error, Transferred);
     };
-
     for (;;) {
         if (event->Aborted || port->Closed)
             return finish(true, MapErrno(ECANCELED));
         bool hungUp = false;
-        if (transfer.IsRead) {
-            const size_t got = TakeInput(*port, transfer.ReadBuffer + transfer.Done,
-                                         transfer.Count - transfer.Done);
-            if (got > 0)
-                transfer.LastByte = Clock::now();
-            transfer.Done += static_cast<uint32_t>(got);
-            hungUp = port->HungUp;
-        } else {
-            while (transfer.Done < transfer.Count) {
-                const ssize_t n = RetryOnInterrupt([&] {
-                    return ::write(port->Fd, transfer.WriteBuffer + transfer.Done,
-                                   transfer.Count - transfer.Done);
-                });
-                if (n >= 0) {
-                    transfer.Done += static_cast<uint32_t>(n);
-                    port->TxPending = port->TxPending || n > 0;
-                } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
-                    break;
-                } else {
-                    return finish(true, MapErrno(errno));
-                }
-            }
-        }
+        if (transfer.IsRead)
+            hungUp = ContinueRead(*port, transfer);
+        else if (const int error = ContinueWrite(*port, transfer))
+            return finish(true, MapErrno(error));
 
         const auto now = Clock::now();
-        if (transfer.Done == transfer.Count)
-            return finish(false, {});
-        if (transfer.IsRead && (hungUp || (transfer.ReturnOnFirstByte && transfer.Done > 0)))
-            return finish(false, {});
-        if (transfer.HasDeadline && now >= transfer.Deadline)
-            return finish(false, {}); // the time-out cuts it short
-        if (transfer.HasInterval && transfer.Done > 0 &&
-            now - transfer.LastByte >= transfer.Interval)
+        if (TransferOver(transfer, hungUp, now))
             return finish(false, {});
         if (!Wait)
             return FailWith(TCommErrorKind::IoIncomplete, "the transfer goes on");
 
-        int timeout = -1;
-        if (transfer.HasDeadline)
-            timeout =
-                static_cast<int>(std::chrono::ceil<Milliseconds>(transfer.Deadline - now).count());
-        if (transfer.HasInterval && transfer.Done > 0) {
-            const auto left =
-                std::chrono::ceil<Milliseconds>(transfer.LastByte + transfer.Interval - now);
-            timeout = timeout < 0 ? static_cast<int>(left.count())
-                                  : std::min(timeout, static_cast<int>(left.count()));
-        }
+        const int timeout = TransferTimeout(transfer, now);
         pollfd fds[2] = {{port->Fd, static_cast<short>(transfer.IsRead ? POLLIN : POLLOUT), 0},
                          {event->Signal.Fd(), POLLIN, 0}};
         lock.unlock();

@@ -34,58 +34,47 @@ static_assert(sizeof(COMSTAT) == sizeof(TCommStat), "COMSTAT has the layout of T
 
 thread_local TCommLastError LastError;
 
-// The one place where Windows error numbers become our error kinds.
-TCommLastError MapWinError(DWORD Error) {
-    TCommErrorKind kind = TCommErrorKind::Other;
-    switch (Error) {
-    case ERROR_SUCCESS:
-        kind = TCommErrorKind::None;
-        break;
-    case ERROR_IO_PENDING:
-        kind = TCommErrorKind::IoPending;
-        break;
-    case ERROR_IO_INCOMPLETE:
-        kind = TCommErrorKind::IoIncomplete;
-        break;
-    case ERROR_OPERATION_ABORTED:
-        kind = TCommErrorKind::OperationAborted;
-        break;
-    case ERROR_INVALID_HANDLE:
-        kind = TCommErrorKind::InvalidHandle;
-        break;
-    case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND:
-    case ERROR_DEV_NOT_EXIST:
-        kind = TCommErrorKind::NotFound;
-        break;
-    case ERROR_SHARING_VIOLATION:
-    case ERROR_BUSY:
-        kind = TCommErrorKind::InUse;
-        break;
-    case ERROR_ACCESS_DENIED:
-        kind = TCommErrorKind::AccessDenied;
-        break;
-    case ERROR_INVALID_PARAMETER:
-        kind = TCommErrorKind::InvalidParameter;
-        break;
-    case ERROR_NOT_SUPPORTED:
-    case ERROR_INVALID_FUNCTION:
-        kind = TCommErrorKind::NotSupported;
-        break;
-    case ERROR_DEVICE_REMOVED:
-    case ERROR_DEVICE_NOT_CONNECTED:
-    case ERROR_GEN_FAILURE:
-    case ERROR_BAD_COMMAND:
-        kind = TCommErrorKind::DeviceGone;
-        break;
-    case ERROR_NOT_ENOUGH_MEMORY:
-    case ERROR_OUTOFMEMORY:
-    case ERROR_NO_SYSTEM_RESOURCES:
-        kind = TCommErrorKind::OutOfResources;
-        break;
-    default:
-        break;
+struct TWinErrorKind {
+    DWORD Error;
+    TCommErrorKind Kind;
+};
+
+// The one place where Windows error numbers become our error kinds; numbers
+// not here are Other.
+constexpr TWinErrorKind WinErrorKinds[] = {
+    {ERROR_SUCCESS, TCommErrorKind::None},
+    {ERROR_IO_PENDING, TCommErrorKind::IoPending},
+    {ERROR_IO_INCOMPLETE, TCommErrorKind::IoIncomplete},
+    {ERROR_OPERATION_ABORTED, TCommErrorKind::OperationAborted},
+    {ERROR_INVALID_HANDLE, TCommErrorKind::InvalidHandle},
+    {ERROR_FILE_NOT_FOUND, TCommErrorKind::NotFound},
+    {ERROR_PATH_NOT_FOUND, TCommErrorKind::NotFound},
+    {ERROR_DEV_NOT_EXIST, TCommErrorKind::NotFound},
+    {ERROR_SHARING_VIOLATION, TCommErrorKind::InUse},
+    {ERROR_BUSY, TCommErrorKind::InUse},
+    {ERROR_ACCESS_DENIED, TCommErrorKind::AccessDenied},
+    {ERROR_INVALID_PARAMETER, TCommErrorKind::InvalidParameter},
+    {ERROR_NOT_SUPPORTED, TCommErrorKind::NotSupported},
+    {ERROR_INVALID_FUNCTION, TCommErrorKind::NotSupported},
+    {ERROR_DEVICE_REMOVED, TCommErrorKind::DeviceGone},
+    {ERROR_DEVICE_NOT_CONNECTED, TCommErrorKind::DeviceGone},
+    {ERROR_GEN_FAILURE, TCommErrorKind::DeviceGone},
+    {ERROR_BAD_COMMAND, TCommErrorKind::DeviceGone},
+    {ERROR_NOT_ENOUGH_MEMORY, TCommErrorKind::OutOfResources},
+    {ERROR_OUTOFMEMORY, TCommErrorKind::OutOfResources},
+    {ERROR_NO_SYSTEM_RESOURCES, TCommErrorKind::OutOfResources},
+};
+
+TCommErrorKind WinErrorKind(DWORD Error) {
+    for (const TWinErrorKind& entry : WinErrorKinds) {
+        if (entry.Error == Error)
+            return entry.Kind;
     }
+    return TCommErrorKind::Other;
+}
+
+// The system's text for Error, without its line end.
+std::string WinErrorMessage(DWORD Error) {
     std::string message;
     char* text = nullptr;
     const DWORD length = ::FormatMessageA(
@@ -98,7 +87,11 @@ TCommLastError MapWinError(DWORD Error) {
     }
     if (text)
         ::LocalFree(text);
-    return TCommLastError{kind, static_cast<int>(Error), message};
+    return message;
+}
+
+TCommLastError MapWinError(DWORD Error) {
+    return TCommLastError{WinErrorKind(Error), static_cast<int>(Error), WinErrorMessage(Error)};
 }
 
 // Records the calling thread's last error; always false.

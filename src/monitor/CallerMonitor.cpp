@@ -166,12 +166,37 @@ void TCallerMonitor::Timer1Timer() {
 void TCallerMonitor::ResultPhase() {
     if (FirstTick) {
         FirstTick = false;
-        Env.View.SetStandbyHandlers([this] { MiniMain(); }, [this] { RestMain(); });
-        if (Standby) {
-            Env.View.MinimizeApplication();
-        }
+        TakeOverStandby();
     }
+    EndReply();
 
+    const bool callingPartyChanged = Current[kCallingPartySlot] != Previous[kCallingPartySlot];
+    const bool lineChanged = TakeChangedLines();
+    const std::string pollTimeBefore = LastPollTime;
+    ShowPollOutcome(lineChanged);
+    if (callingPartyChanged) {
+        Env.View.SetStatusCaption(texts::kStatusNumberChanged);
+        RingTime = QueryTime;
+        Env.View.RestoreApplication();
+    }
+    CallerNumber = ExtractCallerNumber(Previous[kCallingPartySlot]);
+    PassOnCaller(callingPartyChanged, pollTimeBefore);
+    NoteAdapterAnswer(!Current[0].empty());
+
+    Env.View.SetNumberCaption(CallerNumber);
+    Env.View.SetTimeCaption(RingTime);
+    CheckPending = true;
+    ArmPollInterval();
+}
+
+void TCallerMonitor::TakeOverStandby() {
+    Env.View.SetStandbyHandlers([this] { MiniMain(); }, [this] { RestMain(); });
+    if (Standby) {
+        Env.View.MinimizeApplication();
+    }
+}
+
+void TCallerMonitor::EndReply() {
     // Once the port is closed no notification runs any more; every line that
     // came before the close is fed here, before the snapshots are compared.
     Env.Comm1.Close();
@@ -182,8 +207,9 @@ void TCallerMonitor::ResultPhase() {
     Reader.DiscardPartialLine();
     // An end line fed just now must not re-arm the timer during this phase.
     Env.Timer1.SetEnabled(false);
+}
 
-    const bool callingPartyChanged = Current[kCallingPartySlot] != Previous[kCallingPartySlot];
+bool TCallerMonitor::TakeChangedLines() {
     bool lineChanged = false;
     for (std::size_t slot = 0; slot < kSlotCount; ++slot) {
         if (Current[slot] != Previous[slot]) {
@@ -194,30 +220,27 @@ void TCallerMonitor::ResultPhase() {
             }
         }
     }
+    return lineChanged;
+}
 
-    const std::string pollTimeBefore = LastPollTime;
+void TCallerMonitor::ShowPollOutcome(bool lineChanged) {
     if (Current[0].empty()) {
         Env.View.SetStatusCaption(texts::kStatusCannotDetect);
-    } else if (lineChanged) {
-        LastPollTime = QueryTime;
+        return;
+    }
+    LastPollTime = QueryTime;
+    if (lineChanged) {
         Env.View.SetStatusCaption(texts::kStatusActivity);
-    } else {
-        LastPollTime = QueryTime;
-        Env.View.SetStatusCaption("");
-        if (ShowAllRequested) {
-            ShowAllRequested = false;
-            Env.View.ShowMessage(ShowAllReport(QueryTime, RingTime, Previous));
-        }
+        return;
     }
-
-    if (callingPartyChanged) {
-        Env.View.SetStatusCaption(texts::kStatusNumberChanged);
-        RingTime = QueryTime;
-        Env.View.RestoreApplication();
+    Env.View.SetStatusCaption("");
+    if (ShowAllRequested) {
+        ShowAllRequested = false;
+        Env.View.ShowMessage(ShowAllReport(QueryTime, RingTime, Previous));
     }
+}
 
-    CallerNumber = ExtractCallerNumber(Previous[kCallingPartySlot]);
-
+void TCallerMonitor::PassOnCaller(bool callingPartyChanged, const std::string& pollTimeBefore) {
     if (callingPartyChanged && Env.View.LogRingChecked()) {
         WriteRingLog(pollTimeBefore);
     } else {
@@ -227,12 +250,6 @@ void TCallerMonitor::ResultPhase() {
     if (callingPartyChanged && Env.CallSink != nullptr) {
         Env.CallSink->NewCaller(CallerNumber, RingTime, pollTimeBefore);
     }
-    NoteAdapterAnswer(!Current[0].empty());
-
-    Env.View.SetNumberCaption(CallerNumber);
-    Env.View.SetTimeCaption(RingTime);
-    CheckPending = true;
-    ArmPollInterval();
 }
 
 void TCallerMonitor::WriteRingLog(const std::string& lastPollTime) {

@@ -97,7 +97,19 @@ public:
 private:
     // What the settings store keeps, as the window and the fields hold it.
     TStoredSettings SettingsNow() const;
+    // After a reply: compares the snapshots, shows the outcome and passes a
+    // new caller on. The members after it are its parts, in order.
     void ResultPhase();
+    // The first result: the window's minimise and restore reach the monitor.
+    void TakeOverStandby();
+    // Closes the port and feeds what arrived before the close.
+    void EndReply();
+    // Copies the changed lines of Current into Previous; whether any changed.
+    bool TakeChangedLines();
+    // The status line and the time of the last answered poll.
+    void ShowPollOutcome(bool lineChanged);
+    // Writes the call log line and tells the call sink of a new caller.
+    void PassOnCaller(bool callingPartyChanged, const std::string& pollTimeBefore);
     void WriteRingLog(const std::string& lastPollTime);
     void ArmPollInterval();
     void NoteAdapterAnswer(bool answered);

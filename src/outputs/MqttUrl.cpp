@@ -22,6 +22,73 @@ std::optional<std::string> Decode(const std::string& text) {
     return out;
 }
 
+// The scheme, which sets TLS and the default port; rest is what follows it.
+bool TakeScheme(const std::string& text, TMqttUrl& url, std::string& rest) {
+    if (text.rfind("mqtt://", 0) == 0) {
+        rest = text.substr(7);
+        return true;
+    }
+    if (text.rfind("mqtts://", 0) == 0) {
+        url.Tls = true;
+        url.Port = 8883;
+        rest = text.substr(8);
+        return true;
+    }
+    return false;
+}
+
+// user[:password]@ at the start of rest, if there, taken off it.
+bool TakeUserInfo(std::string& rest, TMqttUrl& url) {
+    const std::size_t at = rest.rfind('@');
+    if (at == std::string::npos) {
+        return true;
+    }
+    const std::string userInfo = rest.substr(0, at);
+    const std::size_t colon = userInfo.find(':');
+    auto user = Decode(userInfo.substr(0, colon));
+    auto password = Decode(colon == std::string::npos ? "" : userInfo.substr(colon + 1));
+    if (!user || !password || user->empty()) {
+        return false;
+    }
+    url.User = *user;
+    url.Password = *password;
+    rest = rest.substr(at + 1);
+    return true;
+}
+
+// host[:port] or [v6 address][:port]; port is empty when not given.
+bool SplitHostAndPort(const std::string& rest, std::string& host, std::string& port) {
+    if (rest.empty() || rest[0] != '[') {
+        const std::size_t colon = rest.find(':');
+        host = rest.substr(0, colon);
+        port = colon == std::string::npos ? "" : rest.substr(colon + 1);
+        return colon == std::string::npos || !port.empty();
+    }
+    const std::size_t close = rest.find(']');
+    if (close == std::string::npos) {
+        return false;
+    }
+    host = rest.substr(1, close - 1);
+    const std::string after = rest.substr(close + 1);
+    if (!after.empty() && after[0] != ':') {
+        return false;
+    }
+    port = after.empty() ? "" : after.substr(1);
+    return true;
+}
+
+// An empty text keeps the scheme's default port.
+bool ParsePort(const std::string& text, int& port) {
+    if (text.empty()) {
+        return true;
+    }
+    if (text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos) {
+        return false;
+    }
+    port = std::stoi(text);
+    return port >= 1 && port <= 65535;
+}
+
 } // namespace
 
 std::string TMqttUrl::Redacted() const {
@@ -36,13 +103,7 @@ std::string TMqttUrl::Redacted() const {
 std::optional<TMqttUrl> ParseMqttUrl(const std::string& text) {
     TMqttUrl url;
     std::string rest;
-    if (text.rfind("mqtt://", 0) == 0) {
-        rest = text.substr(7);
-    } else if (text.rfind("mqtts://", 0) == 0) {
-        url.Tls = true;
-        url.Port = 8883;
-        rest = text.substr(8);
-    } else {
+    if (!TakeScheme(text, url, rest)) {
         return std::nullopt;
     }
     if (!rest.empty() && rest.back() == '/') {
@@ -51,50 +112,10 @@ std::optional<TMqttUrl> ParseMqttUrl(const std::string& text) {
     if (rest.find_first_of("/?# \t") != std::string::npos) {
         return std::nullopt;
     }
-    const std::size_t at = rest.rfind('@');
-    if (at != std::string::npos) {
-        const std::string userInfo = rest.substr(0, at);
-        const std::size_t colon = userInfo.find(':');
-        auto user = Decode(userInfo.substr(0, colon));
-        auto password = Decode(colon == std::string::npos ? "" : userInfo.substr(colon + 1));
-        if (!user || !password || user->empty()) {
-            return std::nullopt;
-        }
-        url.User = *user;
-        url.Password = *password;
-        rest = rest.substr(at + 1);
-    }
     std::string port;
-    if (!rest.empty() && rest[0] == '[') {
-        const std::size_t close = rest.find(']');
-        if (close == std::string::npos) {
-            return std::nullopt;
-        }
-        url.Host = rest.substr(1, close - 1);
-        rest = rest.substr(close + 1);
-        if (!rest.empty() && rest[0] != ':') {
-            return std::nullopt;
-        }
-        port = rest.empty() ? "" : rest.substr(1);
-    } else {
-        const std::size_t colon = rest.find(':');
-        url.Host = rest.substr(0, colon);
-        port = colon == std::string::npos ? "" : rest.substr(colon + 1);
-        if (colon != std::string::npos && port.empty()) {
-            return std::nullopt;
-        }
-    }
-    if (url.Host.empty()) {
+    if (!TakeUserInfo(rest, url) || !SplitHostAndPort(rest, url.Host, port) || url.Host.empty() ||
+        !ParsePort(port, url.Port)) {
         return std::nullopt;
-    }
-    if (!port.empty()) {
-        if (port.size() > 5 || port.find_first_not_of("0123456789") != std::string::npos) {
-            return std::nullopt;
-        }
-        url.Port = std::stoi(port);
-        if (url.Port < 1 || url.Port > 65535) {
-            return std::nullopt;
-        }
     }
     return url;
 }

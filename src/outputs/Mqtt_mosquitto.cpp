@@ -216,21 +216,9 @@ private:
             TlsError_.clear();
         }
         Refusal_.clear();
-        int rc = MOSQ_ERR_SUCCESS;
         int connectErrno = 0;
-        {
-            // libmosquitto sets OpenSSL up at the first TLS connection without
-            // a lock: publishers start connecting one at a time.
-            static std::mutex starting;
-            std::lock_guard lock(starting);
-            // Looks the host up (blocking) and starts connecting (not blocking).
-            errno = 0;
-            rc = mosquitto_connect_async(Mosq_, Url_.Host.c_str(), Url_.Port, kKeepAliveSeconds);
-            connectErrno = errno;
-        }
-        if (rc != MOSQ_ERR_SUCCESS) {
-            return Failure(rc == MOSQ_ERR_ERRNO ? std::strerror(connectErrno)
-                                                : mosquitto_strerror(rc));
+        if (auto why = StartConnecting(connectErrno)) {
+            return why;
         }
         // The connection is waited for here: mosquitto_loop would spin on a
         // TLS connection that is refused.
@@ -249,27 +237,60 @@ private:
             return Failure(std::strerror(count == 0 ? ETIMEDOUT : errno));
         }
         if ((ready[0].revents & (POLLERR | POLLHUP)) != 0) {
-            int error = 0;
-            socklen_t size = sizeof error;
-            getsockopt(ready[0].fd, SOL_SOCKET, SO_ERROR, &error, &size);
-            // The TLS handshake may have met the error first, and taken it.
-            if (error == 0 && connectErrno != EINPROGRESS && connectErrno != EAGAIN) {
-                error = connectErrno;
-            }
-            // A reset comes from a broker that took the connection: the
-            // handshake below says why.
-            if (error != ECONNRESET) {
-                return Failure(error != 0 ? std::strerror(error) : "no connection");
+            if (auto why = ConnectFailure(ready[0].fd, connectErrno)) {
+                return why;
             }
         }
-        // The TLS handshake, the broker's answer, then the session.
+        return RunSession();
+    }
+
+    // Looks the host up (blocking) and starts connecting (not blocking).
+    // Gives why that failed; connectErrno is the errno it left.
+    std::optional<std::string> StartConnecting(int& connectErrno) {
+        int rc = MOSQ_ERR_SUCCESS;
+        {
+            // libmosquitto sets OpenSSL up at the first TLS connection without
+            // a lock: publishers start connecting one at a time.
+            static std::mutex starting;
+            std::lock_guard lock(starting);
+            errno = 0;
+            rc = mosquitto_connect_async(Mosq_, Url_.Host.c_str(), Url_.Port, kKeepAliveSeconds);
+            connectErrno = errno;
+        }
+        if (rc != MOSQ_ERR_SUCCESS) {
+            return Failure(rc == MOSQ_ERR_ERRNO ? std::strerror(connectErrno)
+                                                : mosquitto_strerror(rc));
+        }
+        return std::nullopt;
+    }
+
+    // Why a socket that poll reported an error or hang-up on cannot be
+    // used. Nothing for a reset: that comes from a broker that took the
+    // connection, and the handshake says why.
+    std::optional<std::string> ConnectFailure(int socket, int connectErrno) {
+        int error = 0;
+        socklen_t size = sizeof error;
+        getsockopt(socket, SOL_SOCKET, SO_ERROR, &error, &size);
+        // The TLS handshake may have met the error first, and taken it.
+        if (error == 0 && connectErrno != EINPROGRESS && connectErrno != EAGAIN) {
+            error = connectErrno;
+        }
+        if (error != ECONNRESET) {
+            return Failure(error != 0 ? std::strerror(error) : "no connection");
+        }
+        return std::nullopt;
+    }
+
+    // The TLS handshake, the broker's answer, then the session, until it
+    // ends or the destructor stops it.
+    std::optional<std::string> RunSession() {
         const auto deadline = std::chrono::steady_clock::now() + kAnswerTime;
         std::unique_lock lock(Mutex_);
         Looping_ = true;
         while (!Stopping_) {
             lock.unlock();
             errno = 0;
-            rc = mosquitto_loop(Mosq_, 1000, 1);
+            const int rc = mosquitto_loop(Mosq_, 1000, 1);
             const int loopErrno = errno;
             lock.lock();
             const bool late = !Connected_ && std::chrono::steady_clock::now() > deadline;

@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -254,6 +255,26 @@ std::vector<std::string> Candidates(const std::string& program) {
     }
 }
 
+// This process's environment, with the request's values in place of those
+// of the same name.
+std::vector<std::string> ChildEnvironment(const TSpawnRequest& request) {
+    std::vector<std::string> environment;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        const std::string text = *entry;
+        bool replaced = false;
+        for (const auto& [name, value] : request.Environment) {
+            replaced = replaced || text.compare(0, name.size() + 1, name + "=") == 0;
+        }
+        if (!replaced) {
+            environment.push_back(text);
+        }
+    }
+    for (const auto& [name, value] : request.Environment) {
+        environment.push_back(name + "=" + value);
+    }
+    return environment;
+}
+
 // Both ends close on exec; socket: a socket pair, which both ends can shut.
 bool MakePipe(TFd& read, TFd& write, bool socket) {
     int ends[2];
@@ -275,6 +296,38 @@ template <typename T> std::vector<T*> NullEnded(std::vector<std::string>& texts)
     return pointers;
 }
 
+// The descriptors between us, the supervisor and the program.
+struct TSpawnPipes {
+    TFd OutputRead, OutputWrite;   // the program's standard output and error
+    TFd FailureRead, FailureWrite; // an errno when the program cannot start
+    TFd Ours, Theirs;              // the supervisor's control socket
+
+    bool Make() {
+        return MakePipe(OutputRead, OutputWrite, false) &&
+               MakePipe(FailureRead, FailureWrite, false) && MakePipe(Ours, Theirs, true);
+    }
+    // After fork only the child holds its ends, so that ours see it end.
+    void CloseChildEnds() {
+        OutputWrite.Close();
+        FailureWrite.Close();
+        Theirs.Close();
+    }
+};
+
+// The errno the supervisor sends when the program could not start; nothing
+// when the pipe's end closed at exec.
+std::optional<int> StartError(int failureRead) {
+    int startError = 0;
+    ssize_t length;
+    do {
+        length = read(failureRead, &startError, sizeof startError);
+    } while (length < 0 && errno == EINTR);
+    if (length == sizeof startError) {
+        return startError;
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 std::unique_ptr<TChildProcess> SpawnProcess(const TSpawnRequest& request, std::string& error) {
@@ -283,55 +336,34 @@ std::unique_ptr<TChildProcess> SpawnProcess(const TSpawnRequest& request, std::s
         return nullptr;
     }
     // Everything the child needs is made here: after fork it may not allocate.
-    std::vector<std::string> environment;
-    for (char** entry = environ; *entry != nullptr; ++entry) {
-        const std::string text = *entry;
-        bool replaced = false;
-        for (const auto& [name, value] : request.Environment) {
-            replaced = replaced || text.compare(0, name.size() + 1, name + "=") == 0;
-        }
-        if (!replaced) {
-            environment.push_back(text);
-        }
-    }
-    for (const auto& [name, value] : request.Environment) {
-        environment.push_back(name + "=" + value);
-    }
+    std::vector<std::string> environment = ChildEnvironment(request);
     std::vector<std::string> arguments = request.Arguments;
     std::vector<std::string> paths = Candidates(arguments[0]);
     const auto envp = NullEnded<char>(environment);
     const auto argv = NullEnded<char>(arguments);
     const auto pathList = NullEnded<const char>(paths);
 
-    TFd outputRead, outputWrite, failureRead, failureWrite, ours, theirs;
-    if (!MakePipe(outputRead, outputWrite, false) || !MakePipe(failureRead, failureWrite, false) ||
-        !MakePipe(ours, theirs, true)) {
+    TSpawnPipes pipes;
+    if (!pipes.Make()) {
         error = std::string("cannot make a pipe: ") + std::strerror(errno);
         return nullptr;
     }
     const pid_t pid = fork();
     if (pid == 0) {
-        SuperviseProgram({pathList.data(), argv.data(), envp.data(), outputWrite.Get(),
-                          failureWrite.Get(), theirs.Get()});
+        SuperviseProgram({pathList.data(), argv.data(), envp.data(), pipes.OutputWrite.Get(),
+                          pipes.FailureWrite.Get(), pipes.Theirs.Get()});
     }
     const int forkError = errno;
-    outputWrite.Close();
-    failureWrite.Close();
-    theirs.Close();
+    pipes.CloseChildEnds();
     if (pid < 0) {
         error = std::string("cannot start a process: ") + std::strerror(forkError);
         return nullptr;
     }
-    fcntl(outputRead.Get(), F_SETFL, O_NONBLOCK);
-    auto child = std::make_unique<TPosixChild>(pid, outputRead.Release(), ours.Release());
-    // Its end closes at exec; an errno comes when the program could not start.
-    int startError = 0;
-    ssize_t length;
-    do {
-        length = read(failureRead.Get(), &startError, sizeof startError);
-    } while (length < 0 && errno == EINTR);
-    if (length == sizeof startError) {
-        error = request.Arguments[0] + ": " + std::strerror(startError);
+    fcntl(pipes.OutputRead.Get(), F_SETFL, O_NONBLOCK);
+    auto child =
+        std::make_unique<TPosixChild>(pid, pipes.OutputRead.Release(), pipes.Ours.Release());
+    if (const auto startError = StartError(pipes.FailureRead.Get())) {
+        error = request.Arguments[0] + ": " + std::strerror(*startError);
         return nullptr; // the supervisor is reaped on the way out
     }
     return child;

@@ -3,6 +3,7 @@
 #include "monitor/Utf8.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace telvane {
 namespace {
@@ -22,6 +23,32 @@ int HexDigit(char16_t c) {
         return c - u'A' + 10;
     }
     return -1;
+}
+
+// The escapes of a control character by a letter, as in C.
+constexpr std::pair<char16_t, char16_t> kLetterEscapes[] = {
+    {u'a', u'\a'}, {u'b', u'\b'}, {u'f', u'\f'}, {u'n', u'\n'},
+    {u'r', u'\r'}, {u't', u'\t'}, {u'v', u'\v'},
+};
+
+// The control character that "\" and letter stand for, or 0.
+char16_t ControlOfLetter(char16_t letter) {
+    for (const auto& [escape, control] : kLetterEscapes) {
+        if (escape == letter) {
+            return control;
+        }
+    }
+    return 0;
+}
+
+// The letter that escapes a control character, or 0.
+char16_t LetterOfControl(char16_t c) {
+    for (const auto& [escape, control] : kLetterEscapes) {
+        if (control == c) {
+            return escape;
+        }
+    }
+    return 0;
 }
 
 bool StartsWith(std::u16string_view text, std::u16string_view start) {
@@ -123,28 +150,11 @@ private:
             return;
         }
         const char16_t c = In_[At_++];
+        if (const char16_t control = ControlOfLetter(c)) {
+            Take(control);
+            return;
+        }
         switch (c) {
-        case u'a':
-            Take(u'\a');
-            return;
-        case u'b':
-            Take(u'\b');
-            return;
-        case u'f':
-            Take(u'\f');
-            return;
-        case u'n':
-            Take(u'\n');
-            return;
-        case u'r':
-            Take(u'\r');
-            return;
-        case u't':
-            Take(u'\t');
-            return;
-        case u'v':
-            Take(u'\v');
-            return;
         case u'"':
         case u'\'':
         case u'?':
@@ -159,29 +169,38 @@ private:
             return;
         case u'\n':
             return;
-        case u'x': {
-            char16_t code = 0;
-            bool any = false;
-            while (At_ < In_.size() && HexDigit(In_[At_]) >= 0) {
-                code = static_cast<char16_t>((code << 4) | HexDigit(In_[At_++]));
-                any = true;
-            }
-            if (any) {
-                Take(code);
-            }
+        case u'x':
+            HexEscape();
             return;
-        }
         default:
             if (c >= u'0' && c <= u'7') {
-                char16_t code = static_cast<char16_t>(c - u'0');
-                while (At_ < In_.size() && In_[At_] >= u'0' && In_[At_] <= u'7') {
-                    code = static_cast<char16_t>((code << 3) | (In_[At_++] - u'0'));
-                }
-                Take(code);
+                OctalEscape(c);
             }
             // Any other escaped character is dropped with its backslash.
             return;
         }
+    }
+
+    // "\x" and any number of hex digits; without a digit, nothing.
+    void HexEscape() {
+        char16_t code = 0;
+        bool any = false;
+        while (At_ < In_.size() && HexDigit(In_[At_]) >= 0) {
+            code = static_cast<char16_t>((code << 4) | HexDigit(In_[At_++]));
+            any = true;
+        }
+        if (any) {
+            Take(code);
+        }
+    }
+
+    // "\" and octal digits, the first of them already read.
+    void OctalEscape(char16_t first) {
+        char16_t code = static_cast<char16_t>(first - u'0');
+        while (At_ < In_.size() && In_[At_] >= u'0' && In_[At_] <= u'7') {
+            code = static_cast<char16_t>((code << 3) | (In_[At_++] - u'0'));
+        }
+        Take(code);
     }
 
     std::u16string_view In_;
@@ -210,6 +229,27 @@ void AppendEscape(std::u16string& out, char16_t c) {
     out.append(hex.begin(), hex.end());
 }
 
+// Appends c as a value holds it; true when that ended in a numeric escape,
+// which a hex digit after it would continue.
+bool AppendValueCharacter(std::u16string& out, char16_t c) {
+    if (c == u'"' || c == u'\\') {
+        out += u'\\';
+        out += c;
+    } else if (c == u'\0') {
+        out += u"\\0";
+        return true;
+    } else if (const char16_t letter = LetterOfControl(c)) {
+        out += u'\\';
+        out += letter;
+    } else if (c < 0x20) {
+        AppendEscape(out, c);
+        return true;
+    } else {
+        out += c;
+    }
+    return false;
+}
+
 } // namespace
 
 TIniValue ParseIniValue(std::string_view notation) {
@@ -235,53 +275,8 @@ std::string FormatIniText(std::string_view text) {
             AppendEscape(out, c);
             continue;
         }
-        escapeDigit = false;
-        switch (c) {
-        case u';':
-        case u',':
-        case u'=':
-            quote = true;
-            out += c;
-            break;
-        case u'"':
-            out += u"\\\"";
-            break;
-        case u'\\':
-            out += u"\\\\";
-            break;
-        case u'\0':
-            out += u"\\0";
-            escapeDigit = true;
-            break;
-        case u'\a':
-            out += u"\\a";
-            break;
-        case u'\b':
-            out += u"\\b";
-            break;
-        case u'\f':
-            out += u"\\f";
-            break;
-        case u'\n':
-            out += u"\\n";
-            break;
-        case u'\r':
-            out += u"\\r";
-            break;
-        case u'\t':
-            out += u"\\t";
-            break;
-        case u'\v':
-            out += u"\\v";
-            break;
-        default:
-            if (c < 0x20) {
-                AppendEscape(out, c);
-                escapeDigit = true;
-            } else {
-                out += c;
-            }
-        }
+        quote = quote || c == u';' || c == u',' || c == u'=';
+        escapeDigit = AppendValueCharacter(out, c);
     }
     return Utf8FromUtf16(quote ? u"\"" + out + u"\"" : out);
 }

@@ -157,13 +157,8 @@ std::vector<const pn::PhoneNumberDesc*> DescriptionsOf(const pn::PhoneMetadata& 
         &m.pager(),        &m.uan(),         &m.voicemail(),       &m.no_international_dialling()};
 }
 
-} // namespace
-
-TNumberTable BuildTable(const std::string& region, std::ostream& progress) {
-    const pn::PhoneMetadata metadata = RegionMetadata(region);
-    TNumberTable table;
-    table.Facts = FactsOf(metadata);
-
+// Every pattern and geocoder prefix that can tell numbers apart.
+TCuts CutsOf(const pn::PhoneMetadata& metadata) {
     TCuts cuts;
     for (const auto* description : DescriptionsOf(metadata)) {
         cuts.Add(description->national_number_pattern(), false);
@@ -183,10 +178,13 @@ TNumberTable BuildTable(const std::string& region, std::ostream& progress) {
             cuts.Add(prefix, true);
         }
     }
+    return cuts;
+}
 
-    // Every length a number can be valid at, and every length at which the
-    // general pattern decides whether a national prefix is taken off.
-    std::set<int> lengths(table.Facts.PossibleLengths.begin(), table.Facts.PossibleLengths.end());
+// Every length a number can be valid at, and every length at which the
+// general pattern decides whether a national prefix is taken off.
+std::set<int> LengthsToRead(const pn::PhoneMetadata& metadata, const TCountryFacts& facts) {
+    std::set<int> lengths(facts.PossibleLengths.begin(), facts.PossibleLengths.end());
     for (const auto& sequence :
          ExpandDigitPattern(metadata.general_desc().national_number_pattern())) {
         lengths.insert(static_cast<int>(sequence.size()));
@@ -194,33 +192,54 @@ TNumberTable BuildTable(const std::string& region, std::ostream& progress) {
     if (*lengths.rbegin() > kLongestNumber) {
         throw std::runtime_error("numbers longer than " + std::to_string(kLongestNumber));
     }
+    return lengths;
+}
+
+// The ranges of one length, neighbours that read alike merged; pieces counts
+// the pieces read.
+std::vector<TRange> RangesOfLength(int length, const TCuts& cuts, const TNumberOracle& oracle,
+                                   std::size_t& pieces) {
+    const std::set<std::uint64_t> points = cuts.PointsFor(length);
+    std::vector<TRange> ranges;
+    for (auto next = std::next(points.begin()); next != points.end(); ++next) {
+        const std::uint64_t low = *std::prev(next);
+        const std::uint64_t high = *next - 1;
+        TRange range{length, low, oracle.ReadingOf(Padded(low, length))};
+        for (const std::uint64_t other : {low + (high - low) / 2, high}) {
+            if (oracle.ReadingOf(Padded(other, length)) != range.Reading) {
+                throw std::runtime_error("numbers " + Padded(low, length) + " and " +
+                                         Padded(other, length) + " read differently");
+            }
+        }
+        if (ranges.empty() || ranges.back().Reading != range.Reading) {
+            ranges.push_back(std::move(range));
+        }
+    }
+    pieces = points.size() - 1;
+    // A length with nothing on it needs no ranges at all.
+    if (ranges.size() == 1 && ranges.front().Reading == TReading()) {
+        ranges.clear();
+    }
+    return ranges;
+}
+
+} // namespace
+
+TNumberTable BuildTable(const std::string& region, std::ostream& progress) {
+    const pn::PhoneMetadata metadata = RegionMetadata(region);
+    TNumberTable table;
+    table.Facts = FactsOf(metadata);
+    const TCuts cuts = CutsOf(metadata);
+    const std::set<int> lengths = LengthsToRead(metadata, table.Facts);
 
     const TNumberOracle oracle(metadata, table.Facts.NationalPrefix);
     std::size_t allPieces = 0;
     for (const int length : lengths) {
-        const std::set<std::uint64_t> points = cuts.PointsFor(length);
-        std::vector<TRange> ranges;
-        for (auto next = std::next(points.begin()); next != points.end(); ++next) {
-            const std::uint64_t low = *std::prev(next);
-            const std::uint64_t high = *next - 1;
-            TRange range{length, low, oracle.ReadingOf(Padded(low, length))};
-            for (const std::uint64_t other : {low + (high - low) / 2, high}) {
-                if (oracle.ReadingOf(Padded(other, length)) != range.Reading) {
-                    throw std::runtime_error("numbers " + Padded(low, length) + " and " +
-                                             Padded(other, length) + " read differently");
-                }
-            }
-            if (ranges.empty() || ranges.back().Reading != range.Reading) {
-                ranges.push_back(std::move(range));
-            }
-        }
-        allPieces += points.size() - 1;
-        // A length with nothing on it needs no ranges at all.
-        if (ranges.size() == 1 && ranges.front().Reading == TReading()) {
-            ranges.clear();
-        }
-        progress << "length " << length << ": " << points.size() - 1 << " pieces read, "
-                 << ranges.size() << " ranges\n";
+        std::size_t pieces = 0;
+        const std::vector<TRange> ranges = RangesOfLength(length, cuts, oracle, pieces);
+        allPieces += pieces;
+        progress << "length " << length << ": " << pieces << " pieces read, " << ranges.size()
+                 << " ranges\n";
         table.Ranges.insert(table.Ranges.end(), ranges.begin(), ranges.end());
     }
     progress << allPieces << " pieces read, " << table.Ranges.size() << " ranges\n";

@@ -1,6 +1,8 @@
 #include "Control.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <iterator>
 #include <sstream>
 
 namespace tasim {
@@ -165,119 +167,203 @@ void TControl::Execute(const std::string& raw) {
     }
     // The caller's text is taken as it stands, blanks included.
     const auto [word, rest] = Split(line);
-    const std::string argument = Trimmed(rest);
-    const std::string text = raw.substr(raw.find(word) + word.size() + (rest.empty() ? 0 : 1));
-    double number = 0;
+    const TCommandLine command{word, Trimmed(rest),
+                               raw.substr(raw.find(word) + word.size() + (rest.empty() ? 0 : 1))};
+    static const std::pair<const char*, THandler> kCommands[] = {
+        {"caller", &TControl::RunCaller},       {"withheld", &TControl::RunCaller},
+        {"ring", &TControl::RunRing},           {"empty", &TControl::RunEmpty},
+        {"called", &TControl::RunCalled},       {"identity", &TControl::RunIdentity},
+        {"error", &TControl::RunReplyMode},     {"silent", &TControl::RunReplyMode},
+        {"noend", &TControl::RunReplyMode},     {"hangup", &TControl::RunReplyMode},
+        {"listing", &TControl::RunListing},     {"ok", &TControl::RunListing},
+        {"echo", &TControl::RunStyleSwitch},    {"bursts", &TControl::RunStyleSwitch},
+        {"noise", &TControl::RunStyleSwitch},   {"eol", &TControl::RunLineEnd},
+        {"ringlines", &TControl::RunRingLines}, {"delay", &TControl::RunByteDelay},
+        {"slow", &TControl::RunByteDelay},      {"ring-every", &TControl::RunRingEvery},
+        {"wait", &TControl::RunWait},           {"wait-commands", &TControl::RunWait},
+        {"wait-replies", &TControl::RunWait},   {"status", &TControl::RunStatus},
+        {"quit", &TControl::RunQuit},
+    };
+    const auto known = std::find_if(std::begin(kCommands), std::end(kCommands),
+                                    [&](const auto& entry) { return command.Word == entry.first; });
+    if (known == std::end(kCommands) || !(this->*known->second)(command)) {
+        Print_("error bad control line: " + line);
+    }
+}
+
+bool TControl::RunCaller(const TCommandLine& command) {
+    Adapter_.Ring(command.Text);
+    Print_("caller " + command.Text);
+    return true;
+}
+
+bool TControl::RunRing(const TCommandLine& command) {
+    if (!command.Argument.empty()) {
+        return RunCaller(command);
+    }
+    const std::string made = MadeUpNumber();
+    Adapter_.Ring(made);
+    Print_("caller " + made);
+    return true;
+}
+
+bool TControl::RunEmpty(const TCommandLine&) {
+    Adapter_.Ring("BUFFER EMPTY");
+    Print_("caller BUFFER EMPTY");
+    return true;
+}
+
+bool TControl::RunCalled(const TCommandLine& command) {
+    Adapter_.SetCalled(command.Text);
+    Print_("called " + command.Text);
+    return true;
+}
+
+bool TControl::RunIdentity(const TCommandLine& command) {
+    const std::string& argument = command.Argument;
+    const std::string identity = argument == "aterm" ? "AtermIT SIMULATED ADAPTER"
+                                 : argument == "ins" ? "INS SIMULATED ADAPTER"
+                                                     : argument;
+    if (identity.empty()) {
+        return false;
+    }
+    Adapter_.SetIdentity(identity);
+    Print_("identity " + identity);
+    return true;
+}
+
+// error, silent, noend or hangup: for the next replies or for all of them.
+bool TControl::RunReplyMode(const TCommandLine& command) {
+    const std::string& word = command.Word;
+    const TReplyMode mode = word == "error"    ? TReplyMode::Error
+                            : word == "silent" ? TReplyMode::Silent
+                            : word == "noend"  ? TReplyMode::NoEndLine
+                                               : TReplyMode::HangUp;
+    if (command.Argument == "always") {
+        Adapter_.SetMode(mode);
+        Print_("mode " + word + " always");
+        return true;
+    }
+    int count = 1;
+    if (!command.Argument.empty()) {
+        double number = 0;
+        if (!ParseNumber(command.Argument, number) || number < 1) {
+            return false;
+        }
+        count = static_cast<int>(number);
+    }
+    Adapter_.QueueMode(mode, count);
+    Print_("mode " + word + " next " + std::to_string(count));
+    return true;
+}
+
+bool TControl::RunListing(const TCommandLine&) {
+    Adapter_.SetMode(TReplyMode::Listing);
+    Print_("mode listing always");
+    return true;
+}
+
+// echo, bursts or noise, on or off.
+bool TControl::RunStyleSwitch(const TCommandLine& command) {
     bool flag = false;
+    if (!ParseSwitch(command.Argument, flag)) {
+        return false;
+    }
+    bool TReplyStyle::*const field = command.Word == "echo"     ? &TReplyStyle::Echo
+                                     : command.Word == "bursts" ? &TReplyStyle::Bursts
+                                                                : &TReplyStyle::Noise;
     TReplyStyle style = Adapter_.Style();
+    style.*field = flag;
+    Adapter_.SetStyle(style);
+    Print_(command.Word + " " + command.Argument);
+    return true;
+}
 
-    const auto bad = [&] { Print_("error bad control line: " + line); };
+bool TControl::RunLineEnd(const TCommandLine& command) {
+    static const std::pair<const char*, TLineEnd> kLineEnds[] = {
+        {"crlf", TLineEnd::CrLf}, {"lfcr", TLineEnd::LfCr}, {"cr", TLineEnd::Cr}};
+    for (const auto& [name, end] : kLineEnds) {
+        if (command.Argument == name) {
+            TReplyStyle style = Adapter_.Style();
+            style.LineEnd = end;
+            Adapter_.SetStyle(style);
+            Print_("eol " + command.Argument);
+            return true;
+        }
+    }
+    return false;
+}
 
-    if (word == "caller" || word == "withheld" || (word == "ring" && !rest.empty())) {
-        Adapter_.Ring(text);
-        Print_("caller " + text);
-    } else if (word == "ring") {
-        const std::string made = MadeUpNumber();
-        Adapter_.Ring(made);
-        Print_("caller " + made);
-    } else if (word == "empty") {
-        Adapter_.Ring("BUFFER EMPTY");
-        Print_("caller BUFFER EMPTY");
-    } else if (word == "called") {
-        Adapter_.SetCalled(text);
-        Print_("called " + text);
-    } else if (word == "identity") {
-        const std::string identity = argument == "aterm" ? "AtermIT SIMULATED ADAPTER"
-                                     : argument == "ins" ? "INS SIMULATED ADAPTER"
-                                                         : argument;
-        if (identity.empty()) {
-            return bad();
-        }
-        Adapter_.SetIdentity(identity);
-        Print_("identity " + identity);
-    } else if (word == "error" || word == "silent" || word == "noend" || word == "hangup") {
-        const TReplyMode mode = word == "error"    ? TReplyMode::Error
-                                : word == "silent" ? TReplyMode::Silent
-                                : word == "noend"  ? TReplyMode::NoEndLine
-                                                   : TReplyMode::HangUp;
-        if (argument == "always") {
-            Adapter_.SetMode(mode);
-            Print_("mode " + word + " always");
-        } else {
-            int count = 1;
-            if (!argument.empty()) {
-                if (!ParseNumber(argument, number) || number < 1) {
-                    return bad();
-                }
-                count = static_cast<int>(number);
-            }
-            Adapter_.QueueMode(mode, count);
-            Print_("mode " + word + " next " + std::to_string(count));
-        }
-    } else if (word == "listing" || word == "ok") {
-        Adapter_.SetMode(TReplyMode::Listing);
-        Print_("mode listing always");
-    } else if (word == "echo" && ParseSwitch(argument, flag)) {
-        style.Echo = flag;
-        Adapter_.SetStyle(style);
-        Print_("echo " + argument);
-    } else if (word == "eol") {
-        if (argument == "crlf") {
-            style.LineEnd = TLineEnd::CrLf;
-        } else if (argument == "lfcr") {
-            style.LineEnd = TLineEnd::LfCr;
-        } else if (argument == "cr") {
-            style.LineEnd = TLineEnd::Cr;
-        } else {
-            return bad();
-        }
-        Adapter_.SetStyle(style);
-        Print_("eol " + argument);
-    } else if ((word == "delay" && ParseNumber(argument, number)) ||
-               (word == "slow" && (argument.empty() || ParseNumber(argument, number)))) {
-        if (word == "slow" && argument.empty()) {
-            number = 20;
-        }
-        Adapter_.SetByteDelay(std::chrono::microseconds(static_cast<long long>(number * 1000)));
-        std::ostringstream shown;
-        shown << "delay " << number << " ms per byte";
-        Print_(shown.str());
-    } else if (word == "bursts" && ParseSwitch(argument, flag)) {
-        style.Bursts = flag;
-        Adapter_.SetStyle(style);
-        Print_("bursts " + argument);
-    } else if (word == "ringlines" && ParseNumber(argument, number)) {
-        style.RingLines = static_cast<int>(number);
-        Adapter_.SetStyle(style);
-        Print_("ringlines " + std::to_string(style.RingLines));
-    } else if (word == "noise" && ParseSwitch(argument, flag)) {
-        style.Noise = flag;
-        Adapter_.SetStyle(style);
-        Print_("noise " + argument);
-    } else if (word == "ring-every" && ParseNumber(argument, number)) {
-        RingEvery_ = std::chrono::milliseconds(static_cast<long long>(number * 1000));
-        NextRing_ = TClock::now() + RingEvery_;
-        Print_("ring-every " + argument + " s");
-    } else if (word == "wait" && ParseNumber(argument, number)) {
+bool TControl::RunRingLines(const TCommandLine& command) {
+    double number = 0;
+    if (!ParseNumber(command.Argument, number)) {
+        return false;
+    }
+    TReplyStyle style = Adapter_.Style();
+    style.RingLines = static_cast<int>(number);
+    Adapter_.SetStyle(style);
+    Print_("ringlines " + std::to_string(style.RingLines));
+    return true;
+}
+
+// delay MS, or slow [MS] whose default is longer than the program waits.
+bool TControl::RunByteDelay(const TCommandLine& command) {
+    double number = 20;
+    const bool slowByDefault = command.Word == "slow" && command.Argument.empty();
+    if (!slowByDefault && !ParseNumber(command.Argument, number)) {
+        return false;
+    }
+    Adapter_.SetByteDelay(std::chrono::microseconds(static_cast<long long>(number * 1000)));
+    std::ostringstream shown;
+    shown << "delay " << number << " ms per byte";
+    Print_(shown.str());
+    return true;
+}
+
+bool TControl::RunRingEvery(const TCommandLine& command) {
+    double number = 0;
+    if (!ParseNumber(command.Argument, number)) {
+        return false;
+    }
+    RingEvery_ = std::chrono::milliseconds(static_cast<long long>(number * 1000));
+    NextRing_ = TClock::now() + RingEvery_;
+    Print_("ring-every " + command.Argument + " s");
+    return true;
+}
+
+// wait MS, wait-commands N or wait-replies N: only noted here; Run holds
+// back the lines after it.
+bool TControl::RunWait(const TCommandLine& command) {
+    double number = 0;
+    if (!ParseNumber(command.Argument, number)) {
+        return false;
+    }
+    if (command.Word == "wait") {
         WaitUntil_ =
             TClock::now() + std::chrono::microseconds(static_cast<long long>(number * 1000));
-    } else if (word == "wait-commands" && ParseNumber(argument, number)) {
+    } else if (command.Word == "wait-commands") {
         WaitCommands_ = static_cast<int>(number);
-    } else if (word == "wait-replies" && ParseNumber(argument, number)) {
-        WaitReplies_ = static_cast<int>(number);
-    } else if (word == "status") {
-        std::ostringstream shown;
-        shown << "status pty=" << Adapter_.SlavePath() << " commands=" << Adapter_.Commands()
-              << " hangups=" << Adapter_.HangUps() << " caller=" << Adapter_.Caller()
-              << " echo=" << (style.Echo ? "on" : "off") << " eol=" << LineEndName(style.LineEnd)
-              << " bursts=" << (style.Bursts ? "on" : "off") << " ringlines=" << style.RingLines
-              << " noise=" << (style.Noise ? "on" : "off");
-        Print_(shown.str());
-    } else if (word == "quit") {
-        Quit_ = true;
     } else {
-        bad();
+        WaitReplies_ = static_cast<int>(number);
     }
+    return true;
+}
+
+bool TControl::RunStatus(const TCommandLine&) {
+    const TReplyStyle style = Adapter_.Style();
+    std::ostringstream shown;
+    shown << "status pty=" << Adapter_.SlavePath() << " commands=" << Adapter_.Commands()
+          << " hangups=" << Adapter_.HangUps() << " caller=" << Adapter_.Caller()
+          << " echo=" << (style.Echo ? "on" : "off") << " eol=" << LineEndName(style.LineEnd)
+          << " bursts=" << (style.Bursts ? "on" : "off") << " ringlines=" << style.RingLines
+          << " noise=" << (style.Noise ? "on" : "off");
+    Print_(shown.str());
+    return true;
+}
+
+bool TControl::RunQuit(const TCommandLine&) {
+    Quit_ = true;
+    return true;
 }
 
 } // namespace tasim

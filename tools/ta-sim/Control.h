@@ -37,8 +37,33 @@ public:
     static const char* Help();
 
 private:
+    // One control line: its first word, the rest trimmed, and the rest as it
+    // stands (a caller's text keeps its blanks).
+    struct TCommandLine {
+        std::string Word;
+        std::string Argument;
+        std::string Text;
+    };
+    // Runs one command; false when its argument is not understood.
+    using THandler = bool (TControl::*)(const TCommandLine& command);
+
     // Runs one line; "wait" and "wait-commands" only note what to wait for.
     void Execute(const std::string& line);
+    bool RunCaller(const TCommandLine& command);
+    bool RunRing(const TCommandLine& command);
+    bool RunEmpty(const TCommandLine& command);
+    bool RunCalled(const TCommandLine& command);
+    bool RunIdentity(const TCommandLine& command);
+    bool RunReplyMode(const TCommandLine& command);
+    bool RunListing(const TCommandLine& command);
+    bool RunStyleSwitch(const TCommandLine& command);
+    bool RunLineEnd(const TCommandLine& command);
+    bool RunRingLines(const TCommandLine& command);
+    bool RunByteDelay(const TCommandLine& command);
+    bool RunRingEvery(const TCommandLine& command);
+    bool RunWait(const TCommandLine& command);
+    bool RunStatus(const TCommandLine& command);
+    bool RunQuit(const TCommandLine& command);
     void RingIfDue();
 
     TPtyAdapter& Adapter_;

@@ -168,6 +168,58 @@ struct TOptions {
     std::exit(2);
 }
 
+// Options that are control commands; the value of one that takes a value
+// follows the command's word.
+struct TCommandOption {
+    const char* Option;
+    const char* Command;
+    bool TakesValue;
+};
+
+constexpr TCommandOption kCommandOptions[] = {
+    {"--caller", "caller", true},     {"--identity", "identity", true},
+    {"--bursts", "bursts on", false}, {"--no-echo", "echo off", false},
+    {"--eol", "eol", true},           {"--ring-lines", "ringlines", true},
+    {"--noise", "noise on", false},   {"--ring-every", "ring-every", true},
+};
+
+const TCommandOption* FindCommandOption(const std::string& option) {
+    for (const TCommandOption& known : kCommandOptions) {
+        if (option == known.Option) {
+            return &known;
+        }
+    }
+    return nullptr;
+}
+
+int LinkNumber(const std::string& name) {
+    char* end = nullptr;
+    const long number = name.size() > 3 && name.compare(0, 3, "COM") == 0
+                            ? std::strtol(name.c_str() + 3, &end, 10)
+                            : -1;
+    if (number < 0 || number > 255 || !end || *end != '\0') {
+        Usage("--link takes a name COM0 to COM255, not " + name);
+    }
+    return static_cast<int>(number);
+}
+
+double ByteDelayMs(const std::string& delay) {
+    char* end = nullptr;
+    const double milliseconds = std::strtod(delay.c_str(), &end);
+    if (!end || *end != '\0' || milliseconds < 0) {
+        Usage("--byte-delay takes milliseconds, not " + delay);
+    }
+    return milliseconds;
+}
+
+// Whether --clock asks for seconds since 1970.
+bool EpochClock(const std::string& clock) {
+    if (clock != "local" && clock != "epoch") {
+        Usage("--clock takes local or epoch");
+    }
+    return clock == "epoch";
+}
+
 TOptions ParseOptions(int argc, char** argv) {
     TOptions options;
     options.PortsFolder = DefaultPortsFolder();
@@ -182,41 +234,16 @@ TOptions ParseOptions(int argc, char** argv) {
         if (option == "--help" || option == "-h") {
             std::printf("%s%s", kUsage, tasim::TControl::Help());
             std::exit(0);
+        } else if (const TCommandOption* command = FindCommandOption(option)) {
+            options.Commands.push_back(command->TakesValue
+                                           ? std::string(command->Command) + " " + value()
+                                           : std::string(command->Command));
         } else if (option == "--link") {
-            const std::string name = value();
-            char* end = nullptr;
-            const long number = name.size() > 3 && name.compare(0, 3, "COM") == 0
-                                    ? std::strtol(name.c_str() + 3, &end, 10)
-                                    : -1;
-            if (number < 0 || number > 255 || !end || *end != '\0') {
-                Usage("--link takes a name COM0 to COM255, not " + name);
-            }
-            options.Link = static_cast<int>(number);
+            options.Link = LinkNumber(value());
         } else if (option == "--ports-folder") {
             options.PortsFolder = value();
-        } else if (option == "--caller") {
-            options.Commands.push_back("caller " + value());
-        } else if (option == "--identity") {
-            options.Commands.push_back("identity " + value());
         } else if (option == "--byte-delay") {
-            const std::string delay = value();
-            char* end = nullptr;
-            options.ByteDelayMs = std::strtod(delay.c_str(), &end);
-            if (!end || *end != '\0' || options.ByteDelayMs < 0) {
-                Usage("--byte-delay takes milliseconds, not " + delay);
-            }
-        } else if (option == "--bursts") {
-            options.Commands.push_back("bursts on");
-        } else if (option == "--no-echo") {
-            options.Commands.push_back("echo off");
-        } else if (option == "--eol") {
-            options.Commands.push_back("eol " + value());
-        } else if (option == "--ring-lines") {
-            options.Commands.push_back("ringlines " + value());
-        } else if (option == "--noise") {
-            options.Commands.push_back("noise on");
-        } else if (option == "--ring-every") {
-            options.Commands.push_back("ring-every " + value());
+            options.ByteDelayMs = ByteDelayMs(value());
         } else if (option == "--control") {
             options.ControlFifo = value();
         } else if (option == "--script") {
@@ -226,11 +253,7 @@ TOptions ParseOptions(int argc, char** argv) {
         } else if (option == "--watch") {
             options.Watch = value();
         } else if (option == "--clock") {
-            const std::string clock = value();
-            if (clock != "local" && clock != "epoch") {
-                Usage("--clock takes local or epoch");
-            }
-            options.Epoch = clock == "epoch";
+            options.Epoch = EpochClock(value());
         } else if (option == "--seed") {
             options.Seed = static_cast<std::uint32_t>(std::strtoul(value().c_str(), nullptr, 10));
         } else {
@@ -293,10 +316,9 @@ private:
     long long Size_ = -1;
 };
 
-// Runs the adapter until quit or a signal; the adapter, and with it the
-// COMn link, is gone when this returns.
-int Simulate(const TOptions& options, TEventLog& log) {
-    // Signals end the main loop through a descriptor; every thread blocks them.
+// Signals end the main loop through a descriptor; every thread blocks them.
+// The descriptor, or -1.
+int BlockEndSignals() {
     sigset_t endSignals;
     sigemptyset(&endSignals);
     for (const int number : {SIGINT, SIGTERM, SIGHUP}) {
@@ -304,8 +326,161 @@ int Simulate(const TOptions& options, TEventLog& log) {
     }
     ::pthread_sigmask(SIG_BLOCK, &endSignals, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
-    const int signals = ::signalfd(-1, &endSignals, SFD_CLOEXEC | SFD_NONBLOCK);
+    return ::signalfd(-1, &endSignals, SFD_CLOEXEC | SFD_NONBLOCK);
+}
 
+// Where control commands come from, and what the FIFO leaves to undo.
+struct TControlInputs {
+    std::vector<TLineSource> Sources;
+    bool MadeFifo = false;
+    int FifoWriter = -1;
+};
+
+// Opens the control FIFO, making it if missing; false after saying why not.
+bool OpenControlFifo(const std::string& path, TControlInputs& inputs) {
+    if (::mkfifo(path.c_str(), 0600) == 0) {
+        inputs.MadeFifo = true;
+    } else if (errno != EEXIST) {
+        std::fprintf(stderr, "ta-sim: cannot make %s: %s\n", path.c_str(), std::strerror(errno));
+        return false;
+    }
+    const int reader = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    // A writer of our own keeps the FIFO from reporting an end whenever a
+    // client closes it.
+    inputs.FifoWriter = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    if (reader < 0 || inputs.FifoWriter < 0) {
+        std::fprintf(stderr, "ta-sim: cannot open %s: %s\n", path.c_str(), std::strerror(errno));
+        return false;
+    }
+    inputs.Sources.emplace_back(reader);
+    return true;
+}
+
+void CloseControlFifo(const std::string& path, const TControlInputs& inputs) {
+    if (inputs.MadeFifo) {
+        ::unlink(path.c_str());
+    }
+    if (inputs.FifoWriter >= 0) {
+        ::close(inputs.FifoWriter);
+    }
+}
+
+// The commands of the options, then those of the script; false after saying
+// that the script cannot be read.
+bool AddStartCommands(const TOptions& options, tasim::TControl& control) {
+    for (const std::string& command : options.Commands) {
+        control.Add(command);
+    }
+    if (options.Script.empty()) {
+        return true;
+    }
+    std::ifstream script(options.Script);
+    if (!script) {
+        std::fprintf(stderr, "ta-sim: cannot read %s\n", options.Script.c_str());
+        return false;
+    }
+    for (std::string line; std::getline(script, line);) {
+        control.Add(line);
+    }
+    return true;
+}
+
+// The descriptors the main loop waits on besides the control sources, in
+// the order of its poll list.
+struct TLoopDescriptors {
+    int Signals;
+    int Wake;
+    TFileWatch* Watch;
+};
+
+std::vector<pollfd> PollList(const TLoopDescriptors& descriptors,
+                             const std::vector<TLineSource>& sources) {
+    std::vector<pollfd> fds = {{descriptors.Signals, POLLIN, 0}, {descriptors.Wake, POLLIN, 0}};
+    if (descriptors.Watch) {
+        fds.push_back({descriptors.Watch->Fd, POLLIN, 0});
+    }
+    for (const TLineSource& source : sources) {
+        fds.push_back({source.Fd, POLLIN, 0});
+    }
+    return fds;
+}
+
+// Until the control's next timed command, or for ever.
+int PollTimeout(const tasim::TControl& control) {
+    const auto deadline = control.NextDeadline();
+    if (!deadline) {
+        return -1;
+    }
+    const auto left =
+        std::chrono::ceil<std::chrono::milliseconds>(*deadline - tasim::TControl::TClock::now());
+    return static_cast<int>(std::max<long long>(0, left.count()));
+}
+
+void DrainWake(int wake) {
+    char drain[64];
+    while (::read(wake, drain, sizeof drain) > 0) {
+    }
+}
+
+// Hands the lines of the sources that are ready to the control; `ready` are
+// their poll entries, in the same order.
+void ReadSources(const pollfd* ready, std::vector<TLineSource>& sources, tasim::TControl& control) {
+    for (std::size_t i = sources.size(); i-- > 0;) {
+        if (ready[i].revents == 0) {
+            continue;
+        }
+        std::vector<std::string> lines;
+        const bool open = sources[i].Read(lines);
+        for (const std::string& line : lines) {
+            control.Add(line);
+        }
+        if (!open) {
+            // Stdin ended: the adapter goes on; FIFO clients come and go.
+            sources.erase(sources.begin() + static_cast<std::ptrdiff_t>(i));
+        }
+    }
+}
+
+// Runs the control's commands and waits for more until quit, a signal or a
+// failing poll.
+void RunMainLoop(tasim::TControl& control, TEventLog& log, const TLoopDescriptors& descriptors,
+                 std::vector<TLineSource>& sources) {
+    while (true) {
+        control.Run();
+        if (control.QuitRequested()) {
+            return;
+        }
+        std::vector<pollfd> fds = PollList(descriptors, sources);
+        if (::poll(fds.data(), fds.size(), PollTimeout(control)) < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            std::perror("ta-sim: poll");
+            return;
+        }
+        if (fds[0].revents != 0) {
+            signalfd_siginfo info{};
+            [[maybe_unused]] const auto ignored = ::read(descriptors.Signals, &info, sizeof info);
+            log.Print("signal " + std::to_string(info.ssi_signo));
+            return;
+        }
+        if (fds[1].revents != 0) {
+            DrainWake(descriptors.Wake);
+        }
+        TFileWatch* const watch = descriptors.Watch;
+        if (watch && fds[2].revents != 0) {
+            if (const auto size = watch->Changed()) {
+                log.Print("watch " + watch->Path() + " " + std::to_string(*size) + " bytes");
+            }
+        }
+        ReadSources(fds.data() + (fds.size() - sources.size()), sources, control);
+    }
+}
+
+// Runs the adapter until quit or a signal; the adapter, and with it the
+// COMn link, is gone when this returns.
+int Simulate(const TOptions& options, TEventLog& log) {
+    const int signals = BlockEndSignals();
     // Adapter events wake the main loop, so that "wait-commands" can go on.
     int wake[2];
     if (signals < 0 || ::pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0) {
@@ -326,115 +501,24 @@ int Simulate(const TOptions& options, TEventLog& log) {
         adapter.LinkAs(options.PortsFolder, *options.Link);
     }
 
-    std::vector<TLineSource> sources;
+    TControlInputs inputs;
     if (options.Stdin) {
-        sources.emplace_back(STDIN_FILENO);
+        inputs.Sources.emplace_back(STDIN_FILENO);
     }
-    bool madeFifo = false;
-    int fifoWriter = -1;
-    if (!options.ControlFifo.empty()) {
-        if (::mkfifo(options.ControlFifo.c_str(), 0600) == 0) {
-            madeFifo = true;
-        } else if (errno != EEXIST) {
-            std::fprintf(stderr, "ta-sim: cannot make %s: %s\n", options.ControlFifo.c_str(),
-                         std::strerror(errno));
-            return 1;
-        }
-        const int reader = ::open(options.ControlFifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-        // A writer of our own keeps the FIFO from reporting an end whenever a
-        // client closes it.
-        fifoWriter = ::open(options.ControlFifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
-        if (reader < 0 || fifoWriter < 0) {
-            std::fprintf(stderr, "ta-sim: cannot open %s: %s\n", options.ControlFifo.c_str(),
-                         std::strerror(errno));
-            return 1;
-        }
-        sources.emplace_back(reader);
+    if (!options.ControlFifo.empty() && !OpenControlFifo(options.ControlFifo, inputs)) {
+        return 1;
     }
     std::unique_ptr<TFileWatch> watch;
     if (!options.Watch.empty()) {
         watch = std::make_unique<TFileWatch>(options.Watch);
     }
-
-    for (const std::string& command : options.Commands) {
-        control.Add(command);
-    }
-    if (!options.Script.empty()) {
-        std::ifstream script(options.Script);
-        if (!script) {
-            std::fprintf(stderr, "ta-sim: cannot read %s\n", options.Script.c_str());
-            return 1;
-        }
-        for (std::string line; std::getline(script, line);) {
-            control.Add(line);
-        }
+    if (!AddStartCommands(options, control)) {
+        return 1;
     }
     log.Print("ready");
 
-    while (true) {
-        control.Run();
-        if (control.QuitRequested()) {
-            break;
-        }
-        std::vector<pollfd> fds = {{signals, POLLIN, 0}, {wake[0], POLLIN, 0}};
-        if (watch) {
-            fds.push_back({watch->Fd, POLLIN, 0});
-        }
-        const std::size_t firstSource = fds.size();
-        for (const TLineSource& source : sources) {
-            fds.push_back({source.Fd, POLLIN, 0});
-        }
-        int timeout = -1;
-        if (const auto deadline = control.NextDeadline()) {
-            const auto left = std::chrono::ceil<std::chrono::milliseconds>(
-                *deadline - tasim::TControl::TClock::now());
-            timeout = static_cast<int>(std::max<long long>(0, left.count()));
-        }
-        if (::poll(fds.data(), fds.size(), timeout) < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            std::perror("ta-sim: poll");
-            break;
-        }
-        if (fds[0].revents != 0) {
-            signalfd_siginfo info{};
-            [[maybe_unused]] const auto ignored = ::read(signals, &info, sizeof info);
-            log.Print("signal " + std::to_string(info.ssi_signo));
-            break;
-        }
-        if (fds[1].revents != 0) {
-            char drain[64];
-            while (::read(wake[0], drain, sizeof drain) > 0) {
-            }
-        }
-        if (watch && fds[2].revents != 0) {
-            if (const auto size = watch->Changed()) {
-                log.Print("watch " + watch->Path() + " " + std::to_string(*size) + " bytes");
-            }
-        }
-        for (std::size_t i = sources.size(); i-- > 0;) {
-            if (fds[firstSource + i].revents == 0) {
-                continue;
-            }
-            std::vector<std::string> lines;
-            const bool open = sources[i].Read(lines);
-            for (const std::string& line : lines) {
-                control.Add(line);
-            }
-            if (!open) {
-                // Stdin ended: the adapter goes on; FIFO clients come and go.
-                sources.erase(sources.begin() + static_cast<std::ptrdiff_t>(i));
-            }
-        }
-    }
-
-    if (madeFifo) {
-        ::unlink(options.ControlFifo.c_str());
-    }
-    if (fifoWriter >= 0) {
-        ::close(fifoWriter);
-    }
+    RunMainLoop(control, log, {signals, wake[0], watch.get()}, inputs.Sources);
+    CloseControlFifo(options.ControlFifo, inputs);
     return 0;
 }
 
