@@ -2,8 +2,8 @@
 // code page 932, the window timer, and the stretched icon in GDI.
 #include "monitor/Texts.h"
 #include "monitor/WideText.h"
-#include "win32/ImageIconStreched.h"
-#include "win32/WinTimer.h"
+#include "win32/widgets/ImageIconStreched.h"
+#include "win32/Timer.h"
 
 #include <gtest/gtest.h>
 
@@ -46,7 +46,7 @@ void Pump(UINT milliseconds) {
 
 TEST(WinTimerTest, TicksOnlyWhenEnabledWithAnInterval) {
     int ticks = 0;
-    TWinTimer timer([&ticks] { ++ticks; });
+    TTimer timer([&ticks] { ++ticks; });
     EXPECT_FALSE(timer.Enabled());
     EXPECT_EQ(timer.Interval(), 5000u);
 

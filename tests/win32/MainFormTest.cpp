@@ -5,7 +5,7 @@
 #include "win32/HistoryList.h"
 #include "win32/MainForm.h"
 #include "win32/Resource.h"
-#include "win32/UiText.h"
+#include "win32/Translation.h"
 
 #include <gtest/gtest.h>
 
