@@ -48,6 +48,7 @@ TMainForm::TMainForm(HINSTANCE instance)
 
 TMainForm::~TMainForm() {
     Detach();
+    EndsLoop_ = false;
     if (Window_) {
         ::DestroyWindow(Window_);
     }
@@ -343,9 +344,8 @@ void TMainForm::ShowMenu(HMENU menu, POINT at) {
     // The menu closes when the user clicks elsewhere only if the window is
     // in front.
     ::SetForegroundWindow(Window_);
-    const int id =
-        static_cast<int>(::TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY,
-                                          at.x, at.y, 0, Window_, nullptr));
+    const int id = static_cast<int>(::TrackPopupMenu(
+        menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, at.x, at.y, 0, Window_, nullptr));
     ::DestroyMenu(menu);
     ::PostMessageW(Window_, WM_NULL, 0, 0);
     if (id != 0) {
@@ -450,8 +450,7 @@ void TMainForm::OpenPhonebook() {
     }
     // No file yet: the folder where it belongs.
     std::filesystem::create_directories(file.parent_path(), error);
-    ::ShellExecuteW(Window_, L"open", file.parent_path().c_str(), nullptr, nullptr,
-                    SW_SHOWNORMAL);
+    ::ShellExecuteW(Window_, L"open", file.parent_path().c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 void TMainForm::ChoosePhonebook() {
@@ -473,8 +472,7 @@ void TMainForm::ChoosePhonebook() {
         std::replace(patterns.begin(), patterns.end(), L' ', L';');
         filter += entry + L'\0' + patterns + L'\0';
     }
-    const std::wstring title =
-        UiText(TELVANE_TRANSLATE_NOOP("telvane::TMainForm", "電話帳を選ぶ"));
+    const std::wstring title = UiText(TELVANE_TRANSLATE_NOOP("telvane::TMainForm", "電話帳を選ぶ"));
     OPENFILENAMEW dialog{};
     dialog.lStructSize = sizeof dialog;
     dialog.hwndOwner = Window_;
@@ -646,7 +644,9 @@ LRESULT TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         Notifier_.reset();
         Tray_.reset();
         Notice_.reset();
-        ::PostQuitMessage(0);
+        if (EndsLoop_) {
+            ::PostQuitMessage(0);
+        }
         return 0;
     case WM_NCDESTROY:
         PostTarget_.store(nullptr);

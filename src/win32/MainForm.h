@@ -139,6 +139,9 @@ private:
     std::unique_ptr<THistoryWindow> History_;
 
     std::function<void()> ShowAbout_;
+    // Destroyed by the user or the session, not by the destructor: the
+    // message loop ends with it.
+    bool EndsLoop_ = true;
     bool WasMinimized_ = false;
     bool Placed_ = false;
     HWND FocusControl_ = nullptr;

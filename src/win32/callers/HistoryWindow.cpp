@@ -61,9 +61,9 @@ void THistoryWindow::Init() {
         UiText(TELVANE_TRANSLATE_NOOP("telvane::THistoryWindow", "着信履歴 - Telvane")).c_str());
     ::SendMessageW(
         Control(IDC_HISTORYSEARCH), EM_SETCUEBANNER, TRUE,
-        reinterpret_cast<LPARAM>(
-            UiText(TELVANE_TRANSLATE_NOOP("telvane::THistoryWindow", "検索 (時刻、番号、名前、地域)"))
-                .c_str()));
+        reinterpret_cast<LPARAM>(UiText(TELVANE_TRANSLATE_NOOP("telvane::THistoryWindow",
+                                                               "検索 (時刻、番号、名前、地域)"))
+                                     .c_str()));
     ::SetDlgItemTextW(
         Dialog_, IDC_HISTORYNAME,
         UiText(TELVANE_TRANSLATE_NOOP("telvane::THistoryWindow", "名前を付ける...")).c_str());
@@ -109,8 +109,8 @@ void THistoryWindow::Layout() {
     // The status takes as many lines as it has, up to six.
     const HWND status = Control(IDC_HISTORYSTATUS);
     const std::wstring text = WindowText(status);
-    const int lines = std::min<int>(6, 1 + static_cast<int>(std::count(text.begin(), text.end(),
-                                                                       L'\n')));
+    const int lines =
+        std::min<int>(6, 1 + static_cast<int>(std::count(text.begin(), text.end(), L'\n')));
     TEXTMETRICW metrics{};
     const HDC dc = ::GetDC(status);
     const HGDIOBJ old =
@@ -152,8 +152,9 @@ void THistoryWindow::ShowStatus() {
         text = UiText(TELVANE_TRANSLATE_NOOP("telvane::win32::THistoryWindow", "%1 件の着信"),
                       std::to_string(History_->Calls()));
         if (History_->Skipped() > 0) {
-            text += UiText(TELVANE_TRANSLATE_NOOP("telvane::win32::THistoryWindow", "、読めない行 %1"),
-                           std::to_string(History_->Skipped()));
+            text +=
+                UiText(TELVANE_TRANSLATE_NOOP("telvane::win32::THistoryWindow", "、読めない行 %1"),
+                       std::to_string(History_->Skipped()));
         }
     }
     if (History_->Searching()) {
@@ -164,8 +165,8 @@ void THistoryWindow::ShowStatus() {
         problems += (problems.empty() ? "" : "\n") + line;
     }
     if (!problems.empty()) {
-        text += L"\n" + UiText(TELVANE_TRANSLATE_NOOP("telvane::THistoryWindow", "電話帳: %1"),
-                               problems);
+        text += L"\n" +
+                UiText(TELVANE_TRANSLATE_NOOP("telvane::THistoryWindow", "電話帳: %1"), problems);
     }
     // Windows' static controls break lines at CR LF.
     std::wstring shown;

@@ -65,7 +65,8 @@ INT_PTR TNameDialog::Handle(UINT message, WPARAM wParam) {
     switch (message) {
     case WM_INITDIALOG:
         ::SetWindowTextW(
-            Dialog_, UiText(TELVANE_TRANSLATE_NOOP("telvane::TNameDialog", "名前を付ける")).c_str());
+            Dialog_,
+            UiText(TELVANE_TRANSLATE_NOOP("telvane::TNameDialog", "名前を付ける")).c_str());
         ::SetDlgItemTextW(Dialog_, IDC_NAMEPROMPT, Prompt_.c_str());
         ::SetDlgItemTextW(Dialog_, IDC_NAMEEDIT, Name_.c_str());
         ::SetDlgItemTextW(
@@ -88,8 +89,7 @@ INT_PTR TNameDialog::Handle(UINT message, WPARAM wParam) {
     }
 }
 
-INT_PTR CALLBACK TNameDialog::DialogProc(HWND dialog, UINT message, WPARAM wParam,
-                                         LPARAM lParam) {
+INT_PTR CALLBACK TNameDialog::DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) {
         ::SetWindowLongPtrW(dialog, DWLP_USER, lParam);
         reinterpret_cast<TNameDialog*>(lParam)->Dialog_ = dialog;
