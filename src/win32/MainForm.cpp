@@ -740,7 +740,10 @@ void TMainForm::ShowError(const std::string& text) {
 }
 
 void TMainForm::ShowNotice(const std::string& text) {
-    Notice_->Show(text);
+    // Gone with the window; the service has reported the line already.
+    if (Notice_) {
+        Notice_->Show(text);
+    }
 }
 
 void TMainForm::Report(const std::string& line) {
