@@ -111,64 +111,6 @@
     </message>
 </context>
 <context>
-    <name>telvane::TCallOutputs</name>
-    <message>
-        <source>設定...</source>
-        <translation>Settings...</translation>
-    </message>
-    <message>
-        <source>設定を保存できませんでした。</source>
-        <translation>The settings could not be saved.</translation>
-    </message>
-</context>
-<context>
-    <name>telvane::TCallersFeature</name>
-    <message>
-        <source>名前を付ける...</source>
-        <translation>Name the caller...</translation>
-    </message>
-    <message>
-        <source>着信履歴...</source>
-        <translation>Call history...</translation>
-    </message>
-    <message>
-        <source>電話帳を開く</source>
-        <translation>Open contacts</translation>
-    </message>
-    <message>
-        <source>電話帳を選ぶ...</source>
-        <translation>Choose contacts...</translation>
-    </message>
-    <message>
-        <source>番号表示の設定...</source>
-        <translation>Caller display settings...</translation>
-    </message>
-    <message>
-        <source>名前を付ける</source>
-        <translation>Name the caller</translation>
-    </message>
-    <message>
-        <source>%1 の名前 (空にすると Telvane の電話帳から消します):</source>
-        <translation>Name for %1 (leave empty to remove it from Telvane&apos;s contacts):</translation>
-    </message>
-    <message>
-        <source>名前を保存できません: %1</source>
-        <translation>Cannot save the name: %1</translation>
-    </message>
-    <message>
-        <source>電話帳を選ぶ</source>
-        <translation>Choose contacts</translation>
-    </message>
-    <message>
-        <source>連絡先 (*.vcf *.vcard *.csv);;すべてのファイル (*)</source>
-        <translation>Contacts (*.vcf *.vcard *.csv);;All files (*)</translation>
-    </message>
-    <message>
-        <source>設定を保存できません</source>
-        <translation>Cannot save the settings</translation>
-    </message>
-</context>
-<context>
     <name>telvane::TCallersSettingsDialog</name>
     <message>
         <source>番号表示の設定</source>
@@ -205,17 +147,6 @@
     <message>
         <source>地域は 2 文字の国コードで指定します (例: JP)</source>
         <translation>The region is a two-letter country code (e.g. JP)</translation>
-    </message>
-</context>
-<context>
-    <name>telvane::TDesktopNotifier</name>
-    <message>
-        <source>表示</source>
-        <translation>Show</translation>
-    </message>
-    <message>
-        <source>名前を付ける</source>
-        <translation>Name the caller</translation>
     </message>
 </context>
 <context>
@@ -291,6 +222,64 @@
     <message>
         <source>ログイン時の起動を設定できません</source>
         <translation>Cannot change starting at login</translation>
+    </message>
+    <message>
+        <source>名前を付ける...</source>
+        <translation>Name the caller...</translation>
+    </message>
+    <message>
+        <source>着信履歴...</source>
+        <translation>Call history...</translation>
+    </message>
+    <message>
+        <source>電話帳を開く</source>
+        <translation>Open contacts</translation>
+    </message>
+    <message>
+        <source>電話帳を選ぶ...</source>
+        <translation>Choose contacts...</translation>
+    </message>
+    <message>
+        <source>番号表示の設定...</source>
+        <translation>Caller display settings...</translation>
+    </message>
+    <message>
+        <source>設定...</source>
+        <translation>Settings...</translation>
+    </message>
+    <message>
+        <source>電話帳を選ぶ</source>
+        <translation>Choose contacts</translation>
+    </message>
+    <message>
+        <source>連絡先 (*.vcf *.vcard *.csv);;すべてのファイル (*)</source>
+        <translation>Contacts (*.vcf *.vcard *.csv);;All files (*)</translation>
+    </message>
+</context>
+<context>
+    <name>telvane::TNameDialog</name>
+    <message>
+        <source>名前を付ける</source>
+        <translation>Name the caller</translation>
+    </message>
+    <message>
+        <source>%1 の名前 (空にすると Telvane の電話帳から消します):</source>
+        <translation>Name for %1 (leave empty to remove it from Telvane&apos;s contacts):</translation>
+    </message>
+    <message>
+        <source>名前を保存できません: %1</source>
+        <translation>Cannot save the name: %1</translation>
+    </message>
+</context>
+<context>
+    <name>telvane::TNotifier</name>
+    <message>
+        <source>表示</source>
+        <translation>Show</translation>
+    </message>
+    <message>
+        <source>名前を付ける</source>
+        <translation>Name the caller</translation>
     </message>
 </context>
 <context>
@@ -395,19 +384,22 @@
     </message>
 </context>
 <context>
-    <name>telvane::win32::TCallerFeatures</name>
+    <name>telvane::win32::THistoryWindow</name>
     <message>
-        <source>キャンセル</source>
-        <translation>Cancel</translation>
+        <source>閉じる</source>
+        <translation>Close</translation>
     </message>
     <message>
-        <source>最終応答</source>
-        <translation>Last answer</translation>
+        <source>%1 件の着信</source>
+        <translation>%1 calls</translation>
     </message>
     <message>
-        <source>アダプタが応答しません</source>
-        <translation>The adapter does not answer</translation>
+        <source>、読めない行 %1</source>
+        <translation>, unreadable lines: %1</translation>
     </message>
+</context>
+<context>
+    <name>telvane::win32::TMainForm</name>
     <message>
         <source>着信を通知</source>
         <translation>Notify of calls</translation>
@@ -416,20 +408,12 @@
         <source>通知領域にアイコン</source>
         <translation>Icon in the notification area</translation>
     </message>
-    <message>
-        <source>表示</source>
-        <translation>Show</translation>
-    </message>
-    <message>
-        <source>終了</source>
-        <translation>Quit</translation>
-    </message>
 </context>
 <context>
-    <name>telvane::win32::THistoryDialog</name>
+    <name>telvane::win32::TNameDialog</name>
     <message>
-        <source>閉じる</source>
-        <translation>Close</translation>
+        <source>キャンセル</source>
+        <translation>Cancel</translation>
     </message>
 </context>
 </TS>

@@ -1,15 +1,15 @@
 // Telvane for Windows: shows which telephone number last called in on an
-// ISDN line.
-#include "win32/AboutDialog.h"
-#include "win32/CallOutputs.h"
-#include "win32/CallerFeatures.h"
+// ISDN line. Builds the settings store, the window and the service, and
+// runs the message loop.
+#include "service/Service.h"
 #include "win32/MainForm.h"
+#include "win32/RegistrySettingsStore.h"
 #include "win32/SingleInstance.h"
+#include "win32/Translation.h"
+#include "win32/widgets/AboutDialog.h"
 
 #include <commctrl.h>
 #include <windows.h>
-
-#include <iterator>
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     using namespace telvane::win32;
@@ -29,30 +29,24 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     if (!MainForm.Create()) {
         return 1;
     }
+    TRegistrySettingsStore store;
+    telvane::TServiceOptions options;
+    options.English = EnglishInterface();
+    telvane::TService service(MainForm, MainForm.Timer(), store, options);
+    MainForm.Attach(service);
     TMyAboutDialogBox MyAboutDialogBox(instance, MainForm.Handle());
     MainForm.SetAboutDialog([&MyAboutDialogBox] { MyAboutDialogBox.ShowModalMaximized(); });
 
-    wchar_t program[MAX_PATH * 4] = {};
-    ::GetModuleFileNameW(nullptr, program, static_cast<DWORD>(std::size(program)));
-    TCallerFeatures Features(MainForm, ConfigFolder() / L"phonebook.vcf", program);
-    // The hook command of each call event; its output beside the contacts.
-    TCallOutputs Outputs(Features.Settings(), Features.Who(), ConfigFolder() / L"hook.log");
-    MainForm.CallSinks().Add(&Outputs);
-    MainForm.SetCaptionsChanged([&Features] { Features.Update(); });
-    MainForm.SetMessageHook([&Features](UINT message, WPARAM wParam, LPARAM lParam) {
-        return Features.HandleMessage(message, wParam, lParam);
-    });
-
-    MainForm.AllFormCreated();
+    service.Start();
     MainForm.Show(showCommand);
 
     MSG message{};
     while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
-        if (!Features.PreTranslate(message) && !MainForm.PreTranslate(message)) {
+        if (!MainForm.PreTranslate(message)) {
             ::TranslateMessage(&message);
             ::DispatchMessageW(&message);
         }
     }
-    MainForm.CallSinks().Remove(&Outputs);
+    MainForm.Detach();
     return static_cast<int>(message.wParam);
 }

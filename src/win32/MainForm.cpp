@@ -1,23 +1,30 @@
 #include "win32/MainForm.h"
 
-#include "monitor/ErrorReport.h"
 #include "monitor/WideText.h"
-#include "win32/Fonts.h"
+#include "service/Service.h"
+#include "win32/Layout.h"
 #include "win32/Resource.h"
-#include "win32/UiText.h"
+#include "win32/Translation.h"
+#include "win32/callers/Glance.h"
+#include "win32/callers/HistoryWindow.h"
+#include "win32/callers/NameDialog.h"
+#include "win32/outputs/Notifier.h"
+#include "win32/outputs/TrayIcon.h"
+#include "win32/widgets/Fonts.h"
+#include "win32/widgets/NoticeBox.h"
 
 #include <commctrl.h>
+#include <commdlg.h>
+#include <shellapi.h>
 
-#include <thread>
+#include <algorithm>
 #include <vector>
 
 namespace telvane::win32 {
 namespace {
 
-// Posted by the watch thread: received bytes wait for the window thread.
-constexpr UINT WM_TELVANE_RECEIVED = WM_APP + 1;
-// Posted by the watch thread: an error waits to be reported.
-constexpr UINT WM_TELVANE_COMMERROR = WM_APP + 2;
+// Posted by any thread: tasks wait for the window's thread.
+constexpr UINT WM_TELVANE_TASKS = WM_APP + 1;
 
 // Fixed single border, minimise but no maximise, no sizing.
 constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
@@ -33,28 +40,16 @@ std::wstring WindowText(HWND window) {
 } // namespace
 
 TMainForm::TMainForm(HINSTANCE instance)
-    : Instance_(instance), Timer1([this] { Handle([this] { Monitor_->Timer1Timer(); }); }) {
-    TMonitorEnvironment environment{*this, Timer1, Port_, Clock_, Location_, Settings_, *this};
-    environment.CallSink = &CallSinks_;
-    Monitor_ = std::make_unique<TCallerMonitor>(environment);
-    Comm1.SetOnCommReceive(
-        [this](TComm*, std::uint16_t size) { Monitor_->Comm1CommReceive(size); });
-    // Errors of the port's watch thread are shown on the window thread.
-    SetCommErrorHandler([this](const std::exception& error) {
-        {
-            const std::lock_guard<std::mutex> lock(CommErrorsMutex_);
-            CommErrors_.emplace_back(error.what());
-        }
-        ::PostMessageW(PostTarget_.load(), WM_TELVANE_COMMERROR, 0, 0);
-    });
-}
+    : Instance_(instance), Timer1([this] {
+          if (Service_) {
+              Service_->Tick();
+          }
+      }) {}
 
 TMainForm::~TMainForm() {
-    // No notification may reach the monitor once it is gone.
-    Comm1.Close();
-    SetCommErrorHandler(nullptr);
+    Detach();
+    EndsLoop_ = false;
     if (Window_) {
-        ::SetWindowLongPtrW(Window_, GWLP_USERDATA, 0);
         ::DestroyWindow(Window_);
     }
     for (HFONT font : {WindowFont_, NumberFont_, TimeFont_}) {
@@ -86,8 +81,23 @@ bool TMainForm::Create() {
     if (!Window_) {
         return false;
     }
-    PostTarget_.store(Window_);
     CreateControls();
+    Glance_ = std::make_unique<TGlance>(
+        Window_, Control(IDC_NUMBERLABEL), WindowFont_,
+        [this](HWND control, const std::wstring& text) { SetHint(control, text); });
+    Tray_ = std::make_unique<TTrayIcon>(
+        Window_, kTrayMessage,
+        static_cast<HICON>(::LoadImageW(Instance_, MAKEINTRESOURCEW(IDI_TELVANE), IMAGE_ICON,
+                                        ::GetSystemMetrics(SM_CXSMICON),
+                                        ::GetSystemMetrics(SM_CYSMICON), LR_SHARED)));
+    Notifier_ = std::make_unique<TNotifier>(Window_, *Tray_);
+    Notice_ = std::make_unique<TNoticeBox>(Instance_, Window_);
+    PostTarget_.store(Window_);
+    // Tasks posted before the window was there.
+    const std::lock_guard<std::mutex> lock(TasksMutex_);
+    if (!Tasks_.empty()) {
+        ::PostMessageW(Window_, WM_TELVANE_TASKS, 0, 0);
+    }
     return true;
 }
 
@@ -179,6 +189,20 @@ void TMainForm::CreateControls() {
     FocusControl_ = Control(IDC_CHECKBUTTON);
 }
 
+void TMainForm::Attach(TService& service) {
+    Service_ = &service;
+    Naming_ = std::make_unique<TNameDialog>(Instance_, service);
+    ApplySettings();
+    Tray_->Show(WideFromUtf8(service.TrayTip()), service.AdapterUp());
+}
+
+void TMainForm::Detach() {
+    // The history goes back before the service it reads does.
+    History_.reset();
+    Naming_.reset();
+    Service_ = nullptr;
+}
+
 void TMainForm::SetHint(HWND control, const std::wstring& text) {
     if (!ToolTip_ || !control) {
         return;
@@ -225,51 +249,27 @@ void TMainForm::Show(int showCommand) {
 }
 
 bool TMainForm::PreTranslate(MSG& message) {
-    return Window_ && ::IsDialogMessageW(Window_, &message);
+    return (History_ && History_->PreTranslate(message)) ||
+           (Naming_ && Naming_->PreTranslate(message)) ||
+           (Notice_ && Notice_->PreTranslate(message)) ||
+           (Window_ && ::IsDialogMessageW(Window_, &message));
 }
 
-template <typename Handler> void TMainForm::Handle(Handler&& handler) {
-    RunReportingErrors(*this, std::forward<Handler>(handler));
-}
-
-void TMainForm::AllFormCreated() {
-    Handle([this] { Monitor_->AllFormCreated(); });
-}
-
-void TMainForm::FormClose() {
-    Handle([this] { Monitor_->FormClose(); });
-}
-
-void TMainForm::PostReceived() {
-    // One message per batch; the window thread drains whatever has arrived.
-    ::PostMessageW(PostTarget_.load(), WM_TELVANE_RECEIVED, 0, 0);
-}
-
-void TMainForm::ShowCommErrors() {
-    for (;;) {
-        std::string message;
-        {
-            const std::lock_guard<std::mutex> lock(CommErrorsMutex_);
-            if (CommErrors_.empty()) {
-                return;
-            }
-            message = std::move(CommErrors_.front());
-            CommErrors_.pop_front();
-        }
-        ShowError(ErrorReportText(message));
-    }
-}
+// ---- The user's verbs ----
 
 void TMainForm::OnCommand(int id, int notification) {
+    if (!Service_) {
+        return;
+    }
     switch (id) {
     case IDC_CHECKBUTTON:
         if (notification == BN_CLICKED) {
-            Handle([this] { Monitor_->CheckButtonClick(); });
+            Service_->CheckNow();
         }
         break;
     case IDC_SHOWBUTTON:
         if (notification == BN_CLICKED) {
-            Handle([this] { Monitor_->ShowButtonClick(); });
+            Service_->ShowAll();
         }
         break;
     case IDC_ABOUTBUTTON:
@@ -279,7 +279,7 @@ void TMainForm::OnCommand(int id, int notification) {
         break;
     case IDC_WAITBUTTON:
         if (notification == BN_CLICKED) {
-            Handle([this] { Monitor_->WaitButtonClick(); });
+            Service_->Wait();
         }
         break;
     case IDC_PORTSELECTOR:
@@ -296,7 +296,7 @@ void TMainForm::SelectorChanged(int id, int notification) {
     const HWND combo = Control(id);
     if (notification == CBN_SELCHANGE) {
         // The text field shows the chosen item only after this notification;
-        // the handler must already see it.
+        // the service must already see it.
         const auto index = ::SendMessageW(combo, CB_GETCURSEL, 0, 0);
         if (index == CB_ERR) {
             return;
@@ -309,38 +309,284 @@ void TMainForm::SelectorChanged(int id, int notification) {
     } else if (notification != CBN_EDITCHANGE) {
         return;
     }
-    Handle([this] { Monitor_->CheckButtonClick(); });
+    Service_->CheckNow();
+}
+
+HMENU TMainForm::BuildContextMenu() const {
+    const HMENU menu = ::CreatePopupMenu();
+    if (!Service_) {
+        return menu;
+    }
+    const TAddedSettings& settings = Service_->Settings();
+    // Only a caller with a number can be given a name.
+    const bool nameable = !Service_->Describe(Service_->CallerNumber()).MatchKey.empty();
+    const auto add = [menu](UINT flags, UINT id, const std::wstring& text) {
+        ::AppendMenuW(menu, MF_STRING | flags, id, text.c_str());
+    };
+    add(Service_->AutostartEnabled() ? MF_CHECKED : 0, IDM_AUTOSTART,
+        UiText(TELVANE_TRANSLATE_NOOP("telvane::TMainForm", "ログイン時に起動")));
+    add(nameable ? 0 : MF_GRAYED, IDM_NAMECALLER,
+        UiText(TELVANE_TRANSLATE_NOOP("telvane::TMainForm", "名前を付ける...")));
+    add(0, IDM_HISTORY, UiText(TELVANE_TRANSLATE_NOOP("telvane::TMainForm", "着信履歴...")));
+    ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    add(0, IDM_OPENPHONEBOOK, UiText(TELVANE_TRANSLATE_NOOP("telvane::TMainForm", "電話帳を開く")));
+    add(0, IDM_CHOOSEPHONEBOOK,
+        UiText(TELVANE_TRANSLATE_NOOP("telvane::TMainForm", "電話帳を選ぶ...")));
+    ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    add(settings.Notify ? MF_CHECKED : 0, IDM_NOTIFY,
+        UiText(TELVANE_TRANSLATE_NOOP("telvane::win32::TMainForm", "着信を通知")));
+    add(settings.Tray ? MF_CHECKED : 0, IDM_TRAY,
+        UiText(TELVANE_TRANSLATE_NOOP("telvane::win32::TMainForm", "通知領域にアイコン")));
+    return menu;
+}
+
+void TMainForm::ShowMenu(HMENU menu, POINT at) {
+    // The menu closes when the user clicks elsewhere only if the window is
+    // in front.
+    ::SetForegroundWindow(Window_);
+    const int id = static_cast<int>(::TrackPopupMenu(
+        menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, at.x, at.y, 0, Window_, nullptr));
+    ::DestroyMenu(menu);
+    ::PostMessageW(Window_, WM_NULL, 0, 0);
+    if (id != 0) {
+        Command(id);
+    }
+}
+
+void TMainForm::Command(int id) {
+    if (!Service_) {
+        return;
+    }
+    switch (id) {
+    case IDM_NAMECALLER:
+        NameCaller(Window_, Service_->CallerNumber());
+        break;
+    case IDM_HISTORY:
+        ShowHistory();
+        break;
+    case IDM_NOTIFY:
+    case IDM_TRAY:
+        ToggleSetting(id);
+        break;
+    case IDM_AUTOSTART: {
+        const std::string error = Service_->SetAutostart(!Service_->AutostartEnabled());
+        if (!error.empty()) {
+            Warn(WideFromUtf8(error), MB_ICONERROR);
+        }
+        break;
+    }
+    case IDM_OPENPHONEBOOK:
+        OpenPhonebook();
+        break;
+    case IDM_CHOOSEPHONEBOOK:
+        ChoosePhonebook();
+        break;
+    case IDM_SHOW:
+        ToggleVisible(true);
+        break;
+    case IDM_CHECK:
+        Service_->CheckNow();
+        break;
+    case IDM_QUIT:
+        ::PostMessageW(Window_, WM_CLOSE, 0, 0);
+        break;
+    default:
+        break;
+    }
+}
+
+void TMainForm::ToggleSetting(int id) {
+    TAddedSettings settings = Service_->Settings();
+    bool& flag = id == IDM_NOTIFY ? settings.Notify : settings.Tray;
+    flag = !flag;
+    // Only the value that changed is written; CallersChanged applies it.
+    const std::string error = Service_->ChangeSettings(settings);
+    if (!error.empty()) {
+        Warn(WideFromUtf8(error), MB_ICONWARNING);
+    }
+}
+
+void TMainForm::ApplySettings() {
+    const bool kept = Service_->Settings().Tray;
+    Tray_->SetKept(kept);
+    // Without the icon a hidden window could not be found again.
+    if (!kept && !::IsWindowVisible(Window_) && Placed_) {
+        ToggleVisible(true);
+    }
+}
+
+void TMainForm::Warn(const std::wstring& text, UINT icon) {
+    ::MessageBoxW(Window_, text.c_str(), kTitle, MB_OK | icon);
+}
+
+THistoryWindow& TMainForm::ShowHistory() {
+    if (!History_ || !History_->Handle()) {
+        // A window the user closed has given its history back already.
+        History_.reset();
+        History_ = std::make_unique<THistoryWindow>(
+            Instance_, Window_, *Service_,
+            [this](HWND owner, const std::string& number) { NameCaller(owner, number); });
+    }
+    History_->Show();
+    return *History_;
+}
+
+THistoryWindow* TMainForm::History() const {
+    return History_ && History_->Handle() ? History_.get() : nullptr;
+}
+
+void TMainForm::NameCaller(HWND owner, const std::string& callerText) {
+    if (Naming_) {
+        Naming_->Ask(owner, callerText);
+    }
+}
+
+void TMainForm::OpenPhonebook() {
+    const std::filesystem::path file = Service_->PhonebookPath();
+    std::error_code error;
+    if (std::filesystem::exists(file, error)) {
+        ::ShellExecuteW(Window_, L"open", file.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+        return;
+    }
+    // No file yet: the folder where it belongs.
+    std::filesystem::create_directories(file.parent_path(), error);
+    ::ShellExecuteW(Window_, L"open", file.parent_path().c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+void TMainForm::ChoosePhonebook() {
+    wchar_t file[MAX_PATH * 4] = {};
+    // The filter as the Qt front end words it ("description (patterns);;..."),
+    // made pairs of a description and patterns, each ended by a null; a
+    // second null ends the list.
+    const std::wstring qtFilter =
+        UiText(TELVANE_TRANSLATE_NOOP("telvane::TMainForm",
+                                      "連絡先 (*.vcf *.vcard *.csv);;すべてのファイル (*)")) +
+        L";;";
+    std::wstring filter;
+    for (std::size_t from = 0, to; (to = qtFilter.find(L";;", from)) != std::wstring::npos;
+         from = to + 2) {
+        const std::wstring entry = qtFilter.substr(from, to - from);
+        const std::size_t open = entry.rfind(L'(');
+        std::wstring patterns =
+            open == std::wstring::npos ? L"*" : entry.substr(open + 1, entry.size() - open - 2);
+        std::replace(patterns.begin(), patterns.end(), L' ', L';');
+        filter += entry + L'\0' + patterns + L'\0';
+    }
+    const std::wstring title = UiText(TELVANE_TRANSLATE_NOOP("telvane::TMainForm", "電話帳を選ぶ"));
+    OPENFILENAMEW dialog{};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = Window_;
+    dialog.lpstrFilter = filter.c_str();
+    dialog.lpstrFile = file;
+    dialog.nMaxFile = static_cast<DWORD>(std::size(file));
+    dialog.lpstrTitle = title.c_str();
+    dialog.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
+    if (!::GetOpenFileNameW(&dialog)) {
+        return;
+    }
+    TAddedSettings settings = Service_->Settings();
+    settings.Phonebook = Utf8FromWide(file);
+    const std::string error = Service_->ChangeSettings(settings);
+    if (!error.empty()) {
+        Warn(WideFromUtf8(error), MB_ICONWARNING);
+    }
+}
+
+// ---- The window's messages ----
+
+void TMainForm::TrayEvent(UINT event) {
+    switch (event) {
+    case WM_LBUTTONUP:
+        ToggleVisible(!::IsWindowVisible(Window_) || ::IsIconic(Window_));
+        break;
+    case WM_RBUTTONUP:
+    case WM_CONTEXTMENU: {
+        const HMENU menu = ::CreatePopupMenu();
+        const auto add = [menu](UINT id, const std::wstring& text) {
+            ::AppendMenuW(menu, MF_STRING, id, text.c_str());
+        };
+        add(IDM_SHOW, UiText(TELVANE_TRANSLATE_NOOP("telvane::TTrayIcon", "表示")));
+        add(IDM_CHECK, UiText(TELVANE_TRANSLATE_NOOP("telvane::TTrayIcon", "即刻")));
+        add(IDM_HISTORY, UiText(TELVANE_TRANSLATE_NOOP("telvane::TTrayIcon", "履歴")));
+        ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+        add(IDM_QUIT, UiText(TELVANE_TRANSLATE_NOOP("telvane::TTrayIcon", "終了")));
+        POINT at{};
+        ::GetCursorPos(&at);
+        ShowMenu(menu, at);
+        break;
+    }
+    case NIN_BALLOONUSERCLICK:
+        ToggleVisible(true);
+        Notifier_->Ended();
+        break;
+    case NIN_BALLOONTIMEOUT:
+    case NIN_BALLOONHIDE:
+        Notifier_->Ended();
+        break;
+    default:
+        break;
+    }
 }
 
 void TMainForm::MinimizedChanged(bool minimized) {
-    if (minimized == WasMinimized_) {
+    if (minimized == WasMinimized_ || !Service_) {
         return;
     }
     WasMinimized_ = minimized;
-    const auto& handler = minimized ? Minimized_ : Restored_;
-    if (handler) {
-        handler();
+    if (minimized) {
+        Service_->Minimized();
+    } else {
+        Service_->Restored();
+    }
+}
+
+void TMainForm::RunTasks() {
+    // One at a time from the queue, so that a task that opens a modal box
+    // (whose loop runs the tasks after it) keeps their order.
+    for (;;) {
+        std::function<void()> task;
+        {
+            const std::lock_guard<std::mutex> lock(TasksMutex_);
+            if (Tasks_.empty()) {
+                return;
+            }
+            task = std::move(Tasks_.front());
+            Tasks_.pop_front();
+        }
+        task();
     }
 }
 
 LRESULT TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-    if (MessageHook_) {
-        if (const auto handled = MessageHook_(message, wParam, lParam)) {
-            return *handled;
-        }
-    }
     switch (message) {
     case WM_COMMAND:
         OnCommand(LOWORD(wParam), HIWORD(wParam));
         return 0;
     case DM_GETDEFID:
         return MAKELRESULT(IDC_CHECKBUTTON, DC_HASDEFID);
-    case WM_TELVANE_RECEIVED:
-        Handle([this] { Monitor_->DrainReceived(); });
+    case WM_TELVANE_TASKS:
+        RunTasks();
         return 0;
-    case WM_TELVANE_COMMERROR:
-        ShowCommErrors();
+    case kTrayMessage:
+        TrayEvent(LOWORD(lParam));
         return 0;
+    case WM_CONTEXTMENU: {
+        POINT at{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+        if (at.x == -1 && at.y == -1) {
+            // From the keyboard: at the window's corner.
+            RECT window{};
+            ::GetWindowRect(Window_, &window);
+            at = {window.left + Scaled(16), window.top + Scaled(16)};
+        }
+        ShowMenu(BuildContextMenu(), at);
+        return 0;
+    }
+    case WM_TIMER:
+        if (wParam == TNotifier::kBalloonTimer) {
+            Notifier_->Ended();
+            return 0;
+        }
+        break;
     case WM_CTLCOLORSTATIC:
         if (reinterpret_cast<HWND>(lParam) == Control(IDC_STATUSLABEL)) {
             const auto dc = reinterpret_cast<HDC>(wParam);
@@ -372,20 +618,35 @@ LRESULT TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         return 0;
     case WM_CLOSE:
-        FormClose();
+        // The history goes back before the service saves and ends.
+        History_.reset();
+        if (Service_) {
+            // A failure is shown in a box while the window is up; hidden to
+            // the tray, it goes to the log only.
+            Service_->Close(!::IsWindowVisible(Window_));
+        }
         ::DestroyWindow(Window_);
         return 0;
     case WM_QUERYENDSESSION:
-        // The session may end without a WM_CLOSE: save now.
-        FormClose();
+        // The session may end without a WM_CLOSE: save now, without a box
+        // that would hold up the log-off.
+        if (Service_) {
+            Service_->Close(true);
+        }
         return TRUE;
     case WM_ENDSESSION:
-        if (wParam) {
-            FormClose();
+        if (wParam && Service_) {
+            Service_->Close(true);
         }
         return 0;
     case WM_DESTROY:
-        ::PostQuitMessage(0);
+        // The icon and the boxes go with the window.
+        Notifier_.reset();
+        Tray_.reset();
+        Notice_.reset();
+        if (EndsLoop_) {
+            ::PostQuitMessage(0);
+        }
         return 0;
     case WM_NCDESTROY:
         PostTarget_.store(nullptr);
@@ -412,18 +673,20 @@ LRESULT CALLBACK TMainForm::WindowProc(HWND window, UINT message, WPARAM wParam,
     return form->HandleMessage(message, wParam, lParam);
 }
 
+// ---- IFrontEnd ----
+
 std::string TMainForm::TextOf(int id) const {
-    return ShiftJisFromWide(WindowText(Control(id)));
+    return Utf8FromWide(WindowText(Control(id)));
 }
 
 void TMainForm::SetTextOf(int id, const std::string& text) {
     // WM_SETTEXT raises no CBN_EDITCHANGE: no user change, no query.
-    ::SetWindowTextW(Control(id), WideFromShiftJis(text).c_str());
+    ::SetWindowTextW(Control(id), WideFromUtf8(text).c_str());
 }
 
 void TMainForm::SetCaption(int id, const std::string& text) {
     const HWND label = Control(id);
-    ::SetWindowTextW(label, ShownText(text).c_str());
+    ::SetWindowTextW(label, WideFromUtf8(text).c_str());
     // Labels size themselves to their text, growing to the right.
     SizeLabelToText(label);
 }
@@ -453,18 +716,11 @@ void TMainForm::SetLogRingChecked(bool checked) {
 }
 
 void TMainForm::SetLogRingHint(const std::string& hint) {
-    SetHint(Control(IDC_LOGRINGFLAG), ShownText(hint));
+    SetHint(Control(IDC_LOGRINGFLAG), WideFromUtf8(hint));
 }
 
 void TMainForm::SetNumberCaption(const std::string& text) {
     SetCaption(IDC_NUMBERLABEL, text);
-    if (CaptionsChanged_) {
-        CaptionsChanged_();
-    }
-}
-
-std::wstring TMainForm::NumberCaption() const {
-    return WindowText(Control(IDC_NUMBERLABEL));
 }
 
 void TMainForm::SetTimeCaption(const std::string& text) {
@@ -473,25 +729,27 @@ void TMainForm::SetTimeCaption(const std::string& text) {
 
 void TMainForm::SetStatusCaption(const std::string& text) {
     SetCaption(IDC_STATUSLABEL, text);
-    if (CaptionsChanged_) {
-        CaptionsChanged_();
-    }
 }
 
 void TMainForm::ShowMessage(const std::string& text) {
-    ::MessageBoxW(Window_, ShownText(text).c_str(), kTitle, MB_OK);
+    ::MessageBoxW(Window_, WideFromUtf8(text).c_str(), kTitle, MB_OK);
 }
 
 void TMainForm::ShowError(const std::string& text) {
-    ::MessageBoxW(Window_, ShownText(text).c_str(), kTitle, MB_OK | MB_ICONERROR);
+    ::MessageBoxW(Window_, WideFromUtf8(text).c_str(), kTitle, MB_OK | MB_ICONERROR);
 }
 
 void TMainForm::ShowNotice(const std::string& text) {
-    // A box of its own on a thread of its own: the window thread goes on
-    // polling while the user has not read it.
-    std::thread([wide = ShownText(text)] {
-        ::MessageBoxW(nullptr, wide.c_str(), kTitle, MB_OK | MB_ICONWARNING | MB_TOPMOST);
-    }).detach();
+    // Gone with the window; the service has reported the line already.
+    if (Notice_) {
+        Notice_->Show(text);
+    }
+}
+
+void TMainForm::Report(const std::string& line) {
+    // For the debugger's or a log viewer's eyes; one call per line, so that
+    // lines from other threads do not mix.
+    ::OutputDebugStringW((L"Telvane: " + WideFromUtf8(line) + L"\n").c_str());
 }
 
 void TMainForm::MinimizeApplication() {
@@ -501,7 +759,7 @@ void TMainForm::MinimizeApplication() {
 }
 
 void TMainForm::RestoreApplication() {
-    // Hidden from the notification-area icon: a new caller shows it again.
+    // Hidden through the notification-area icon: a new caller shows it again.
     if (!::IsWindowVisible(Window_)) {
         ::ShowWindow(Window_, SW_SHOWNOACTIVATE);
     }
@@ -520,14 +778,43 @@ void TMainForm::ToggleVisible(bool visible) {
     ::SetForegroundWindow(Window_);
 }
 
-void TMainForm::CheckNow() {
-    Handle([this] { Monitor_->CheckButtonClick(); });
+void TMainForm::Post(std::function<void()> task) {
+    {
+        const std::lock_guard<std::mutex> lock(TasksMutex_);
+        Tasks_.push_back(std::move(task));
+    }
+    // One message per task; each runs whatever is waiting by then.
+    if (const HWND target = PostTarget_.load()) {
+        ::PostMessageW(target, WM_TELVANE_TASKS, 0, 0);
+    }
 }
 
-void TMainForm::SetStandbyHandlers(std::function<void()> minimized,
-                                   std::function<void()> restored) {
-    Minimized_ = std::move(minimized);
-    Restored_ = std::move(restored);
+void TMainForm::ShowGlance(const std::string& glance, const std::string& details) {
+    Glance_->Show(glance, details);
+}
+
+void TMainForm::ShowCall(const TCallShown& call) {
+    if (History_) {
+        History_->ShowStatus();
+    }
+    if (call.Notify && Notifier_) {
+        Notifier_->Show(call.Title, call.Body);
+    }
+}
+
+void TMainForm::ShowTray(const std::string& tooltip, bool adapterUp) {
+    if (Tray_) {
+        Tray_->Show(WideFromUtf8(tooltip), adapterUp);
+    }
+}
+
+void TMainForm::CallersChanged() {
+    if (Service_ && Tray_) {
+        ApplySettings();
+    }
+    if (History_) {
+        History_->ShowStatus();
+    }
 }
 
 } // namespace telvane::win32

@@ -1,19 +1,12 @@
-// The main window on native controls: shows what the caller monitor finds and
-// forwards the user's actions to it. The monitor's logic lives in
-// TCallerMonitor; this class is its window, timer, port and settings store on
-// Win32.
+// The main window on native controls: draws what the service decides and
+// forwards the user's actions to it. The program's logic lives in TService;
+// this class is its window, timer and window thread on Win32, with the
+// context menu, the glance, the balloon, the tray icon, the history, the
+// naming dialog and the notice box beside it.
 #pragma once
 
-#include "comm/Comm.h"
-#include "monitor/CallFanout.h"
-#include "monitor/CallerMonitor.h"
-#include "monitor/Clock.h"
-#include "port/CommPort.h"
-#include "win32/Layout.h"
-#include "win32/RegistrySettingsStore.h"
-#include "win32/Resource.h"
-#include "win32/WinProgramLocation.h"
-#include "win32/WinTimer.h"
+#include "service/FrontEnd.h"
+#include "win32/Timer.h"
 
 #include <atomic>
 #include <deque>
@@ -21,17 +14,29 @@
 #include <map>
 #include <memory>
 #include <mutex>
-#include <optional>
 #include <string>
 
 #include <windows.h>
 
+namespace telvane {
+class TService;
+}
+
 namespace telvane::win32 {
 
-class TMainForm final : public IView, private IReceiveWakeup {
+class TGlance;
+class THistoryWindow;
+class TNameDialog;
+class TNoticeBox;
+class TNotifier;
+class TTrayIcon;
+
+class TMainForm final : public IFrontEnd {
 public:
     static constexpr wchar_t kClassName[] = L"TelvaneMainForm";
     static constexpr wchar_t kTitle[] = L"Telvane";
+    // Messages of the notification-area icon.
+    static constexpr UINT kTrayMessage = WM_APP + 10;
 
     explicit TMainForm(HINSTANCE instance);
     ~TMainForm() override;
@@ -40,41 +45,36 @@ public:
 
     // Creates the window and its controls, hidden. Returns whether it exists.
     bool Create();
+    // The service the window draws for, once the window exists and before
+    // anything is shown; Detach before the service goes.
+    void Attach(TService& service);
+    void Detach();
     HWND Handle() const { return Window_; }
-    // Every new caller and every change of the adapter's reachability goes
-    // to the sinks added here.
-    TCallFanout& CallSinks() { return CallSinks_; }
-    // Loads the settings and starts the first query; called once before the
-    // window is shown.
-    void AllFormCreated();
+    ITimer& Timer() { return Timer1; }
     // The first showing centres the window.
     void Show(int showCommand);
-    // Keyboard navigation of the controls: Tab, Enter for the default button.
+    // Keyboard navigation of the window and its dialogs.
     bool PreTranslate(MSG& message);
     // What AboutButton opens: the version dialog, modally.
     void SetAboutDialog(std::function<void()> showAbout) { ShowAbout_ = std::move(showAbout); }
-
-    // For the added views (TCallerFeatures): called after each change of the
-    // number or the status, and offered every window message first.
-    void SetCaptionsChanged(std::function<void()> changed) {
-        CaptionsChanged_ = std::move(changed);
-    }
-    using TMessageHook = std::function<std::optional<LRESULT>(UINT, WPARAM, LPARAM)>;
-    void SetMessageHook(TMessageHook hook) { MessageHook_ = std::move(hook); }
-    HINSTANCE Instance() const { return Instance_; }
-    HFONT WindowFont() const { return WindowFont_; }
-    HWND NumberLabel() const { return Control(IDC_NUMBERLABEL); }
-    std::wstring NumberCaption() const;
-    const TCallerMonitor& Monitor() const { return *Monitor_; }
-    ISettingsStore& SettingsStore() { return Settings_; }
-    const IProgramLocation& Location() const { return Location_; }
-    void SetHint(HWND control, const std::wstring& text);
     // Shows (restoring it when minimised) or hides the window.
     void ToggleVisible(bool visible);
-    // What 即刻 does.
-    void CheckNow();
 
-    // IView.
+    // The context menu as it would open now; the caller destroys it.
+    HMENU BuildContextMenu() const;
+    // A command of the context menu or the tray icon's menu.
+    void Command(int id);
+    THistoryWindow& ShowHistory();
+    void NameCaller(HWND owner, const std::string& callerText);
+    // For tests: the parts as the user meets them.
+    THistoryWindow* History() const;
+    TNameDialog* Naming() const { return Naming_.get(); }
+    TGlance& Glance() const { return *Glance_; }
+    TTrayIcon& Tray() const { return *Tray_; }
+    TNotifier& Notifier() const { return *Notifier_; }
+    TNoticeBox& Notice() const { return *Notice_; }
+
+    // IFrontEnd.
     std::string PortText() const override;
     void SetPortText(const std::string& text) override;
     std::string IntervalText() const override;
@@ -88,10 +88,14 @@ public:
     void ShowMessage(const std::string& text) override;
     void ShowError(const std::string& text) override;
     void ShowNotice(const std::string& text) override;
+    void Report(const std::string& line) override;
     void MinimizeApplication() override;
     void RestoreApplication() override;
-    void SetStandbyHandlers(std::function<void()> minimized,
-                            std::function<void()> restored) override;
+    void Post(std::function<void()> task) override;
+    void ShowGlance(const std::string& glance, const std::string& details) override;
+    void ShowCall(const TCallShown& call) override;
+    void ShowTray(const std::string& tooltip, bool adapterUp) override;
+    void CallersChanged() override;
 
 private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -100,11 +104,15 @@ private:
     void OnCommand(int id, int notification);
     void SelectorChanged(int id, int notification);
     void MinimizedChanged(bool minimized);
-    void ShowCommErrors();
-    void FormClose();
-    void PostReceived() override;
-    // Runs a handler of the monitor; what escapes it is reported.
-    template <typename Handler> void Handle(Handler&& handler);
+    void TrayEvent(UINT event);
+    void ShowMenu(HMENU menu, POINT at);
+    void ToggleSetting(int id);
+    void OpenPhonebook();
+    void ChoosePhonebook();
+    void ApplySettings();
+    void RunTasks();
+    void Warn(const std::wstring& text, UINT icon);
+    void SetHint(HWND control, const std::wstring& text);
 
     HWND Control(int id) const { return ::GetDlgItem(Window_, id); }
     std::string TextOf(int id) const;
@@ -113,35 +121,34 @@ private:
 
     HINSTANCE Instance_;
     HWND Window_ = nullptr;
-    // Where the watch thread posts; cleared when the window goes.
+    // Where Post sends; cleared when the window goes.
     std::atomic<HWND> PostTarget_{nullptr};
     HWND ToolTip_ = nullptr;
     HFONT WindowFont_ = nullptr;
     HFONT NumberFont_ = nullptr;
     HFONT TimeFont_ = nullptr;
     std::map<HWND, std::wstring> Hints_;
+    TTimer Timer1;
+    TService* Service_ = nullptr;
 
-    TComm Comm1;
-    TCommPort Port_{Comm1};
-    TWinTimer Timer1;
-    TRegistrySettingsStore Settings_;
-    TSystemClock Clock_;
-    TWinProgramLocation Location_;
-    TCallFanout CallSinks_;
-    std::unique_ptr<TCallerMonitor> Monitor_;
+    std::unique_ptr<TGlance> Glance_;
+    std::unique_ptr<TTrayIcon> Tray_;
+    std::unique_ptr<TNotifier> Notifier_;
+    std::unique_ptr<TNoticeBox> Notice_;
+    std::unique_ptr<TNameDialog> Naming_;
+    std::unique_ptr<THistoryWindow> History_;
 
     std::function<void()> ShowAbout_;
-    std::function<void()> CaptionsChanged_;
-    TMessageHook MessageHook_;
-    std::function<void()> Minimized_;
-    std::function<void()> Restored_;
+    // Destroyed by the user or the session, not by the destructor: the
+    // message loop ends with it.
+    bool EndsLoop_ = true;
     bool WasMinimized_ = false;
     bool Placed_ = false;
     HWND FocusControl_ = nullptr;
 
-    // Errors of the port's watch thread, waiting for the window thread.
-    std::mutex CommErrorsMutex_;
-    std::deque<std::string> CommErrors_;
+    // Tasks for the window's thread, in the order posted.
+    std::mutex TasksMutex_;
+    std::deque<std::function<void()>> Tasks_;
 };
 
 } // namespace telvane::win32

@@ -30,9 +30,14 @@
 #define IDC_HISTORYLIST 301
 #define IDC_HISTORYNAME 302
 #define IDC_HISTORYCOPY 303
+#define IDC_HISTORYSEARCH 304
+#define IDC_HISTORYSTATUS 305
 #define IDD_NAME 310
 #define IDC_NAMEPROMPT 311
 #define IDC_NAMEEDIT 312
+// A notice that does not wait: the call log's outages.
+#define IDD_NOTICE 320
+#define IDC_NOTICETEXT 321
 
 // Menu commands of the context menu and the notification-area icon.
 #define IDM_NAMECALLER 400

@@ -1,9 +1,9 @@
 // The version dialog from the program's own resources: its caption, a system
 // menu of Move and Close only, and a modal showing that is maximised every
 // time and ends hidden.
-#include "win32/AboutDialog.h"
+#include "win32/widgets/AboutDialog.h"
 #include "win32/Resource.h"
-#include "win32/UiText.h"
+#include "win32/Translation.h"
 
 #include <gtest/gtest.h>
 

@@ -1,12 +1,18 @@
 // The shell's own pieces on the real Windows API: text conversion through
-// code page 932, the window timer, and the stretched icon in GDI.
+// code page 932, the clock, the window timer, and the stretched icon in GDI.
+#include "monitor/Clock.h"
 #include "monitor/Texts.h"
 #include "monitor/WideText.h"
-#include "win32/ImageIconStreched.h"
-#include "win32/WinTimer.h"
+#include "win32/Timer.h"
+#include "win32/widgets/ImageIconStreched.h"
+
+#include "outputs/CallEvent.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
 #include <string>
 
 namespace telvane::win32 {
@@ -31,6 +37,38 @@ TEST(WideTextTest, ShiftJisAndUtf16ConvertBothWays) {
     }
 }
 
+// The tests' Windows is a Japanese user's, on Tokyo time (wine-env.sh); the
+// C runtime's TZ, which any program may set for itself, says UTC.
+TEST(ClockTest, LocalTimeIsTheSystemsWhateverTheCRuntimesTzSays) {
+    _putenv_s("TZ", "UTC0");
+    _tzset();
+    TIME_ZONE_INFORMATION zone{};
+    ::GetTimeZoneInformation(&zone);
+    ASSERT_EQ(zone.Bias, -540) << "the system's time zone is not Tokyo's";
+    const std::time_t now = std::time(nullptr);
+    std::tm runtime{};
+    localtime_s(&runtime, &now);
+    SYSTEMTIME system{};
+    ::GetLocalTime(&system);
+    ASSERT_NE(runtime.tm_hour, system.wHour) << "the C runtime's TZ was not taken";
+
+    // Read again should a second turn between the readings.
+    SYSTEMTIME after{};
+    std::string clock, iso;
+    do {
+        ::GetLocalTime(&system);
+        clock = TSystemClock().Now();
+        iso = IsoNow();
+        ::GetLocalTime(&after);
+    } while (after.wSecond != system.wSecond);
+    char expected[64];
+    std::snprintf(expected, sizeof expected, "%04d-%02d-%02dT%02d:%02d:%02d+09:00", system.wYear,
+                  system.wMonth, system.wDay, system.wHour, system.wMinute, system.wSecond);
+    EXPECT_EQ(iso, expected);
+    EXPECT_EQ(clock, FormatTimeText(system.wYear, system.wMonth, system.wDay, system.wHour,
+                                    system.wMinute, system.wSecond));
+}
+
 // Runs the thread's message loop for about the given time.
 void Pump(UINT milliseconds) {
     const UINT_PTR deadline = ::SetTimer(nullptr, 0, milliseconds, nullptr);
@@ -46,7 +84,7 @@ void Pump(UINT milliseconds) {
 
 TEST(WinTimerTest, TicksOnlyWhenEnabledWithAnInterval) {
     int ticks = 0;
-    TWinTimer timer([&ticks] { ++ticks; });
+    TTimer timer([&ticks] { ++ticks; });
     EXPECT_FALSE(timer.Enabled());
     EXPECT_EQ(timer.Interval(), 5000u);
 

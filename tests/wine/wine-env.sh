@@ -24,7 +24,8 @@ command=$1
 dir=$(realpath -m "$2")
 shift 2
 
-export WINEPREFIX="$dir/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# A Japanese user's PC: the system's time zone is Tokyo's.
+export WINEPREFIX="$dir/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" TZ=Asia/Tokyo
 
 start_display() {
     if [ -f "$dir/xvfb.pid" ] && kill -0 "$(cat "$dir/xvfb.pid")" 2>/dev/null; then
@@ -70,8 +71,8 @@ make_prefix() {
 
 write_env() {
     {
-        printf 'export WINEPREFIX=%q WINEDEBUG=-all WINEDLLOVERRIDES=%q\n' \
-            "$WINEPREFIX" "$WINEDLLOVERRIDES"
+        printf 'export WINEPREFIX=%q WINEDEBUG=-all WINEDLLOVERRIDES=%q TZ=%q\n' \
+            "$WINEPREFIX" "$WINEDLLOVERRIDES" "$TZ"
         if [ -s "$dir/display" ]; then
             printf 'export DISPLAY=:%s\n' "$(head -n1 "$dir/display")"
         fi

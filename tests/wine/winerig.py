@@ -34,6 +34,8 @@ class Wine:
             ["bash", "-c", '. "$1/env"; env -0', "-", root], check=True, capture_output=True
         ).stdout
         self.env = dict(item.split("=", 1) for item in names.decode().split("\0") if "=" in item)
+        # A Japanese user's PC on Tokyo time, as the env file says too.
+        self.env["TZ"] = "Asia/Tokyo"
         self.ports = os.path.join(root, "ports")
 
     def stop(self):

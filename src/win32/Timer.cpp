@@ -1,4 +1,4 @@
-#include "win32/WinTimer.h"
+#include "win32/Timer.h"
 
 #include <algorithm>
 
@@ -10,11 +10,11 @@ constexpr UINT_PTR kTimerId = 1;
 
 } // namespace
 
-TWinTimer::TWinTimer(std::function<void()> onTimer) : OnTimer_(std::move(onTimer)) {
+TTimer::TTimer(std::function<void()> onTimer) : OnTimer_(std::move(onTimer)) {
     const HINSTANCE instance = ::GetModuleHandleW(nullptr);
     WNDCLASSEXW windowClass{};
     windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = &TWinTimer::WindowProc;
+    windowClass.lpfnWndProc = &TTimer::WindowProc;
     windowClass.hInstance = instance;
     windowClass.lpszClassName = kClassName;
     // A second timer finds the class registered already.
@@ -27,25 +27,25 @@ TWinTimer::TWinTimer(std::function<void()> onTimer) : OnTimer_(std::move(onTimer
     }
 }
 
-TWinTimer::~TWinTimer() {
+TTimer::~TTimer() {
     if (Window_) {
         ::KillTimer(Window_, kTimerId);
         ::DestroyWindow(Window_);
     }
 }
 
-void TWinTimer::SetEnabled(bool enabled) {
+void TTimer::SetEnabled(bool enabled) {
     Enabled_ = enabled;
     Restart();
 }
 
-void TWinTimer::SetInterval(std::uint32_t milliseconds) {
+void TTimer::SetInterval(std::uint32_t milliseconds) {
     Interval_ = milliseconds;
     // A new interval restarts a running timer.
     Restart();
 }
 
-void TWinTimer::Restart() {
+void TTimer::Restart() {
     if (!Window_) {
         return;
     }
@@ -61,9 +61,9 @@ void TWinTimer::Restart() {
     }
 }
 
-LRESULT CALLBACK TWinTimer::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT CALLBACK TTimer::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_TIMER && wParam == kTimerId) {
-        auto* timer = reinterpret_cast<TWinTimer*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+        auto* timer = reinterpret_cast<TTimer*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
         if (timer && timer->OnTimer_) {
             timer->OnTimer_();
         }

@@ -1,10 +1,10 @@
-#include "win32/AboutDialog.h"
+#include "win32/widgets/AboutDialog.h"
 
 #include "monitor/WideText.h"
-#include "win32/Fonts.h"
 #include "win32/Layout.h"
 #include "win32/Resource.h"
-#include "win32/UiText.h"
+#include "win32/Translation.h"
+#include "win32/widgets/Fonts.h"
 
 namespace telvane::win32 {
 namespace {

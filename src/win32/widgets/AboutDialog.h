@@ -2,7 +2,7 @@
 // version. Created once, hidden; each showing is modal and maximised.
 #pragma once
 
-#include "win32/ImageIconStreched.h"
+#include "win32/widgets/ImageIconStreched.h"
 
 #include <memory>
 

@@ -1,5 +1,7 @@
-// Telvane's icon in the notification area: kept while the Tray setting is
-// on, or added only for a balloon and removed when the balloon goes.
+// Telvane's icon in the notification area: the service's tooltip, the
+// program's icon greyed while the adapter does not answer, kept while the
+// Tray setting is on, or added only for a balloon and removed when the
+// balloon goes.
 #pragma once
 
 #include <string>
@@ -10,21 +12,22 @@
 
 namespace telvane::win32 {
 
-class TNotifyIcon {
+class TTrayIcon {
 public:
     // Messages about the icon go to window as callbackMessage, with the
     // mouse or balloon event in the low word of lParam.
-    TNotifyIcon(HWND window, UINT callbackMessage, HICON normal, HICON unreachable);
-    ~TNotifyIcon();
-    TNotifyIcon(const TNotifyIcon&) = delete;
-    TNotifyIcon& operator=(const TNotifyIcon&) = delete;
+    TTrayIcon(HWND window, UINT callbackMessage, HICON icon);
+    ~TTrayIcon();
+    TTrayIcon(const TTrayIcon&) = delete;
+    TTrayIcon& operator=(const TTrayIcon&) = delete;
 
     // The icon on its own (the Tray setting).
     void SetKept(bool kept);
     bool Kept() const { return Kept_; }
     bool Shown() const { return Shown_; }
-    void SetTip(const std::wstring& tip);
-    void SetReachable(bool reachable);
+    void Show(const std::wstring& tip, bool adapterUp);
+    const std::wstring& Tip() const { return Tip_; }
+    bool AdapterUp() const { return Up_; }
     // Shows a balloon; without a kept icon one is added for it.
     void Balloon(const std::wstring& title, const std::wstring& text);
     // The balloon went (timed out, clicked or closed): a temporary icon goes.
@@ -37,14 +40,15 @@ private:
     NOTIFYICONDATAW Data(UINT flags) const;
     void Add();
     void Remove();
+    void Modify(UINT flags);
 
     HWND Window_;
     UINT Message_;
     HICON Normal_;
-    HICON Unreachable_;
+    HICON Greyed_;
     bool Kept_ = false;
     bool Shown_ = false;
-    bool Reachable_ = true;
+    bool Up_ = true;
     std::wstring Tip_;
 };
 

@@ -1,4 +1,4 @@
-#include "win32/Fonts.h"
+#include "win32/widgets/Fonts.h"
 
 #include <array>
 #include <string>

@@ -1,4 +1,4 @@
-#include "win32/ImageIconStreched.h"
+#include "win32/widgets/ImageIconStreched.h"
 
 #include <stdexcept>
 

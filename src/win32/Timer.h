@@ -1,4 +1,4 @@
-// The monitor's timer on a window timer (SetTimer/KillTimer). Ticks arrive
+// The service's timer on a window timer (SetTimer/KillTimer). Ticks arrive
 // through the thread's message loop, also while a modal box is open.
 #pragma once
 
@@ -10,12 +10,12 @@
 
 namespace telvane::win32 {
 
-class TWinTimer final : public ITimer {
+class TTimer final : public ITimer {
 public:
-    explicit TWinTimer(std::function<void()> onTimer);
-    ~TWinTimer() override;
-    TWinTimer(const TWinTimer&) = delete;
-    TWinTimer& operator=(const TWinTimer&) = delete;
+    explicit TTimer(std::function<void()> onTimer);
+    ~TTimer() override;
+    TTimer(const TTimer&) = delete;
+    TTimer& operator=(const TTimer&) = delete;
 
     void SetEnabled(bool enabled) override;
     bool Enabled() const override { return Enabled_; }
