@@ -101,12 +101,66 @@ bool TMainForm::Create() {
     return true;
 }
 
+namespace {
+
+// The window class and style of a control of the layout.
+std::pair<const wchar_t*, DWORD> ClassAndStyle(const TControlLayout& layout) {
+    const DWORD style = WS_CHILD | WS_VISIBLE;
+    switch (layout.Kind) {
+    case TControlKind::ckLabel:
+        // The number's tooltip tells what is known of it.
+        return {L"STATIC", style | SS_LEFTNOWORDWRAP | SS_NOPREFIX |
+                               (layout.Id == IDC_NUMBERLABEL ? SS_NOTIFY : 0)};
+    case TControlKind::ckCheckBox:
+        return {L"BUTTON", style | BS_AUTOCHECKBOX | WS_TABSTOP};
+    case TControlKind::ckComboBox:
+        return {L"COMBOBOX", style | CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP};
+    case TControlKind::ckButton:
+        return {L"BUTTON", style | BS_PUSHBUTTON | WS_TABSTOP};
+    case TControlKind::ckDefaultButton:
+        break;
+    }
+    return {L"BUTTON", style | BS_DEFPUSHBUTTON | WS_TABSTOP};
+}
+
+// A selector's items and its text; at most eight rows open.
+void FillSelector(HWND combo, const TControlLayout& layout) {
+    const auto add = [combo](const auto& items) {
+        for (const wchar_t* item : items) {
+            ::SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item));
+        }
+    };
+    if (layout.Id == IDC_PORTSELECTOR) {
+        add(kPortItems);
+    } else {
+        add(kIntervalItems);
+    }
+    ::SetWindowTextW(combo, layout.Text);
+    // The common controls count rows; older versions take the height of
+    // the open list.
+    ::SendMessageW(combo, CB_SETMINVISIBLE, kDropDownRows, 0);
+    const auto row = static_cast<int>(::SendMessageW(combo, CB_GETITEMHEIGHT, 0, 0));
+    ::SetWindowPos(combo, nullptr, 0, 0, Scaled(layout.Width),
+                   Scaled(layout.Height) + kDropDownRows * row + 2,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+} // namespace
+
 void TMainForm::CreateControls() {
     WindowFont_ = CreateJapaneseFont(TFace::fcGothic, 12, false, false);
     NumberFont_ = CreateJapaneseFont(TFace::fcGothic, 24, true, false);
     TimeFont_ = CreateJapaneseFont(TFace::fcMincho, 13, false, false);
     ::SendMessageW(Window_, WM_SETFONT, reinterpret_cast<WPARAM>(WindowFont_), FALSE);
+    CreateToolTip();
+    // Created in tab order: the z-order of the children is the tab order.
+    for (const TControlLayout& layout : kMainControls) {
+        CreateControl(layout);
+    }
+    FocusControl_ = Control(IDC_CHECKBUTTON);
+}
 
+void TMainForm::CreateToolTip() {
     ToolTip_ =
         ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
                           WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
@@ -117,76 +171,30 @@ void TMainForm::CreateControls() {
         // Its own font may lack Japanese where the system's language is another.
         ::SendMessageW(ToolTip_, WM_SETFONT, reinterpret_cast<WPARAM>(WindowFont_), FALSE);
     }
+}
 
-    // Created in tab order: the z-order of the children is the tab order.
-    for (const TControlLayout& layout : kMainControls) {
-        const wchar_t* windowClass = L"STATIC";
-        DWORD style = WS_CHILD | WS_VISIBLE;
-        switch (layout.Kind) {
-        case TControlKind::ckLabel:
-            style |= SS_LEFTNOWORDWRAP | SS_NOPREFIX;
-            // The number's tooltip tells what is known of it.
-            if (layout.Id == IDC_NUMBERLABEL) {
-                style |= SS_NOTIFY;
-            }
-            break;
-        case TControlKind::ckCheckBox:
-            windowClass = L"BUTTON";
-            style |= BS_AUTOCHECKBOX | WS_TABSTOP;
-            break;
-        case TControlKind::ckComboBox:
-            windowClass = L"COMBOBOX";
-            style |= CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP;
-            break;
-        case TControlKind::ckButton:
-            windowClass = L"BUTTON";
-            style |= BS_PUSHBUTTON | WS_TABSTOP;
-            break;
-        case TControlKind::ckDefaultButton:
-            windowClass = L"BUTTON";
-            style |= BS_DEFPUSHBUTTON | WS_TABSTOP;
-            break;
-        }
-        // The shown texts in the user's language; the selectors' texts are
-        // stored values and have no translation.
-        const std::wstring text = UiText("TMainForm", Utf8FromWide(layout.Text).c_str());
-        const HWND control = ::CreateWindowExW(
-            0, windowClass, text.c_str(), style, Scaled(layout.Left), Scaled(layout.Top),
-            Scaled(layout.Width), Scaled(layout.Height), Window_,
-            reinterpret_cast<HMENU>(static_cast<INT_PTR>(layout.Id)), Instance_, nullptr);
-        const HFONT font = layout.Font == TFontKind::fkNumber ? NumberFont_
-                           : layout.Font == TFontKind::fkTime ? TimeFont_
-                                                              : WindowFont_;
-        ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-
-        if (layout.Kind == TControlKind::ckComboBox) {
-            const auto add = [control](const auto& items) {
-                for (const wchar_t* item : items) {
-                    ::SendMessageW(control, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item));
-                }
-            };
-            if (layout.Id == IDC_PORTSELECTOR) {
-                add(kPortItems);
-            } else {
-                add(kIntervalItems);
-            }
-            ::SetWindowTextW(control, layout.Text);
-            // At most eight rows: the common controls count rows; older
-            // versions take the height of the open list.
-            ::SendMessageW(control, CB_SETMINVISIBLE, kDropDownRows, 0);
-            const auto row = static_cast<int>(::SendMessageW(control, CB_GETITEMHEIGHT, 0, 0));
-            ::SetWindowPos(control, nullptr, 0, 0, Scaled(layout.Width),
-                           Scaled(layout.Height) + kDropDownRows * row + 2,
-                           SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-        }
-        if (layout.Hint) {
-            SetHint(control, UiText("TMainForm", Utf8FromWide(layout.Hint).c_str()));
-        }
-        if (layout.Kind == TControlKind::ckLabel) {
-            SizeLabelToText(control);
-        }
+void TMainForm::CreateControl(const TControlLayout& layout) {
+    const auto [windowClass, style] = ClassAndStyle(layout);
+    // The shown texts in the user's language; the selectors' texts are
+    // stored values and have no translation.
+    const std::wstring text = UiText("TMainForm", Utf8FromWide(layout.Text).c_str());
+    const HWND control = ::CreateWindowExW(
+        0, windowClass, text.c_str(), style, Scaled(layout.Left), Scaled(layout.Top),
+        Scaled(layout.Width), Scaled(layout.Height), Window_,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(layout.Id)), Instance_, nullptr);
+    const HFONT font = layout.Font == TFontKind::fkNumber ? NumberFont_
+                       : layout.Font == TFontKind::fkTime ? TimeFont_
+                                                          : WindowFont_;
+    ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    if (layout.Kind == TControlKind::ckComboBox) {
+        FillSelector(control, layout);
     }
-    FocusControl_ = Control(IDC_CHECKBUTTON);
+    if (layout.Hint) {
+        SetHint(control, UiText("TMainForm", Utf8FromWide(layout.Hint).c_str()));
+    }
+    if (layout.Kind == TControlKind::ckLabel) {
+        SizeLabelToText(control);
+    }
 }
 
 void TMainForm::Attach(TService& service) {
@@ -558,6 +566,9 @@ void TMainForm::RunTasks() {
 }
 
 LRESULT TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (const auto handled = HandleLifecycle(message, wParam)) {
+        return *handled;
+    }
     switch (message) {
     case WM_COMMAND:
         OnCommand(LOWORD(wParam), HIWORD(wParam));
@@ -570,17 +581,9 @@ LRESULT TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case kTrayMessage:
         TrayEvent(LOWORD(lParam));
         return 0;
-    case WM_CONTEXTMENU: {
-        POINT at{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
-        if (at.x == -1 && at.y == -1) {
-            // From the keyboard: at the window's corner.
-            RECT window{};
-            ::GetWindowRect(Window_, &window);
-            at = {window.left + Scaled(16), window.top + Scaled(16)};
-        }
-        ShowMenu(BuildContextMenu(), at);
+    case WM_CONTEXTMENU:
+        ContextMenuAt(lParam);
         return 0;
-    }
     case WM_TIMER:
         if (wParam == TNotifier::kBalloonTimer) {
             Notifier_->Ended();
@@ -617,6 +620,26 @@ LRESULT TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             ::SetFocus(FocusControl_);
         }
         return 0;
+    default:
+        break;
+    }
+    return ::DefWindowProcW(Window_, message, wParam, lParam);
+}
+
+void TMainForm::ContextMenuAt(LPARAM lParam) {
+    POINT at{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+    if (at.x == -1 && at.y == -1) {
+        // From the keyboard: at the window's corner.
+        RECT window{};
+        ::GetWindowRect(Window_, &window);
+        at = {window.left + Scaled(16), window.top + Scaled(16)};
+    }
+    ShowMenu(BuildContextMenu(), at);
+}
+
+// Closing, the end of the session and the window's end.
+std::optional<LRESULT> TMainForm::HandleLifecycle(UINT message, WPARAM wParam) {
+    switch (message) {
     case WM_CLOSE:
         // The history goes back before the service saves and ends.
         History_.reset();
@@ -654,9 +677,8 @@ LRESULT TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         Window_ = nullptr;
         return 0;
     default:
-        break;
+        return std::nullopt;
     }
-    return ::DefWindowProcW(Window_, message, wParam, lParam);
 }
 
 LRESULT CALLBACK TMainForm::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "service/FrontEnd.h"
+#include "win32/Layout.h"
 #include "win32/Timer.h"
 
 #include <atomic>
@@ -14,6 +15,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include <windows.h>
@@ -100,7 +102,11 @@ public:
 private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    std::optional<LRESULT> HandleLifecycle(UINT message, WPARAM wParam);
+    void ContextMenuAt(LPARAM lParam);
     void CreateControls();
+    void CreateToolTip();
+    void CreateControl(const TControlLayout& layout);
     void OnCommand(int id, int notification);
     void SelectorChanged(int id, int notification);
     void MinimizedChanged(bool minimized);

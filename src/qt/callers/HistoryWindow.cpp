@@ -31,6 +31,17 @@ THistoryWindow::THistoryWindow(TService& service,
     connect(Search_, &QLineEdit::textChanged, this,
             [this](const QString& text) { Model_->History().SetFilter(text.toStdString()); });
 
+    SetUpTable();
+    AddActions(std::move(nameCaller));
+    Status_->setWordWrap(true);
+    connect(Model_, &THistoryModel::ProgressChanged, this, &THistoryWindow::ShowStatus);
+    connect(Model_, &QAbstractItemModel::rowsInserted, this, &THistoryWindow::ShowStatus);
+    // The newest call is the one most often named or copied.
+    connect(Model_, &QAbstractItemModel::modelReset, this, [this] { Table_->selectRow(0); });
+    ShowStatus();
+}
+
+void THistoryWindow::SetUpTable() {
     Table_->setModel(Model_);
     Table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     Table_->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -49,14 +60,18 @@ THistoryWindow::THistoryWindow(TService& service,
     Table_->horizontalHeader()->setSectionResizeMode(THistoryModel::hcWho, QHeaderView::Stretch);
     Table_->setColumnWidth(THistoryModel::hcCount, digit * 6);
     Table_->setContextMenuPolicy(Qt::ActionsContextMenu);
+}
 
+// Naming and copying the selected call: in the table's menu, by keys and
+// by the buttons beside the status.
+void THistoryWindow::AddActions(std::function<void(QWidget*, const std::string&)> nameCaller) {
     auto* name = new QAction(tr("名前を付ける..."), this);
     auto* copy = new QAction(tr("番号をコピー"), this);
     copy->setShortcut(QKeySequence::Copy);
     copy->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     Table_->addAction(name);
     Table_->addAction(copy);
-    connect(name, &QAction::triggered, this, [this, nameCaller] {
+    connect(name, &QAction::triggered, this, [this, nameCaller = std::move(nameCaller)] {
         const std::string number = SelectedNumber();
         if (!number.empty()) {
             nameCaller(this, number);
@@ -84,13 +99,6 @@ THistoryWindow::THistoryWindow(TService& service,
     layout->addWidget(Search_);
     layout->addWidget(Table_, 1);
     layout->addLayout(buttons);
-
-    Status_->setWordWrap(true);
-    connect(Model_, &THistoryModel::ProgressChanged, this, &THistoryWindow::ShowStatus);
-    connect(Model_, &QAbstractItemModel::rowsInserted, this, &THistoryWindow::ShowStatus);
-    // The newest call is the one most often named or copied.
-    connect(Model_, &QAbstractItemModel::modelReset, this, [this] { Table_->selectRow(0); });
-    ShowStatus();
 }
 
 THistoryWindow::~THistoryWindow() {

@@ -32,6 +32,8 @@ public:
     QLabel* Status() const { return Status_; }
 
 private:
+    void SetUpTable();
+    void AddActions(std::function<void(QWidget*, const std::string&)> nameCaller);
     // The caller text of the selected row; empty when none is selected.
     std::string SelectedNumber() const;
 
