@@ -431,6 +431,17 @@ TEST_F(MainWindow, StartAtLoginWritesAndRemovesTheAutostartEntry) {
     }
 }
 
+// A notice does not wait for the user; a newer one takes the open one's place.
+TEST_F(MainWindow, ANewerNoticeTakesThePlaceOfTheOpenOne) {
+    Create();
+    Form->ShowNotice("one");
+    Form->ShowNotice("two");
+    const auto boxes = Form->findChildren<QMessageBox*>();
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_EQ(boxes[0]->text(), "two");
+    EXPECT_TRUE(boxes[0]->isVisible() && !boxes[0]->isModal());
+}
+
 TEST_F(MainWindow, ClosingSavesAllSeventeenValues) {
     StoreSettings("Port=COM1\nLogRing=2\n");
     Adapter.Ring("0312345678");
