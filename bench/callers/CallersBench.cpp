@@ -2,8 +2,8 @@
 // opening a 100,000-line call log, the memory the phonebook holds, and
 // reading a Japanese caller with libphonenumber or the compiled table.
 #include "callers/CallLogIndex.h"
-#include "callers/JapanNumbering.h"
 #include "callers/CallerDirectory.h"
+#include "callers/JapanNumbering.h"
 #include "callers/NumberKnowledge.h"
 #include "callers/NumberReader.h"
 #include "callers/Phonebook.h"
