@@ -30,7 +30,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-cmake --build "$build" --target telvane ta-sim telvane_package_data >/dev/null
+cmake --build "$build" --target telvane telvane_phonenumber ta-sim telvane_package_data >/dev/null
 rm -rf "$build/package"
 if ! (cd "$build" && cpack -G DEB -B "$build/package") >"$work/cpack.log" 2>&1; then
     cat "$work/cpack.log" >&2
@@ -58,6 +58,7 @@ echo "lintian: no errors"
 echo "== file list"
 expected="usr/bin/ta-sim
 usr/bin/telvane
+usr/lib/telvane/plugins/libtelvane-phonenumber.so
 usr/share/applications/$id.desktop
 usr/share/doc/telvane/changelog.gz
 usr/share/doc/telvane/copyright"

@@ -1,5 +1,6 @@
 #include "callers/NumberKnowledge.h"
 
+#include "callers/JapanNumbering.h"
 #include "callers/NumberReader.h"
 #include "callers/TextDecoding.h"
 
@@ -127,35 +128,52 @@ std::string ForReading(const std::string& text) {
 
 } // namespace
 
-std::string DigitsOf(const std::string& text) {
-    std::string digits;
-    std::size_t kept = 0;
-    for (std::size_t i = 0; i < text.size() && kept < kMaxKeyDigits; ++i) {
-        const char c = text[i];
-        if (IsDigit(c)) {
-            digits += c;
-            ++kept;
-        } else if (c == '+' && digits.empty()) {
-            digits = "+";
-        } else if (c == '\xEF' && i + 2 < text.size() && text[i + 1] == '\xBC') {
-            // Full-width "０".."９" (U+FF10..FF19) and "＋" (U+FF0B).
-            const auto last = static_cast<unsigned char>(text[i + 2]);
-            if (last >= 0x90 && last <= 0x99) {
-                digits += static_cast<char>('0' + (last - 0x90));
-                ++kept;
-                i += 2;
-            } else if (last == 0x8B && digits.empty()) {
-                digits = "+";
-                i += 2;
-            }
-        }
+TNumberKnowledge::TNumberKnowledge(std::string region, std::string language)
+    : Region_(std::move(region)), Language_(std::move(language)), Japan_(Region_ == "JP"),
+      English_(IsEnglish(Language_)), Digits_(MakeDigitsReader(Japan_)) {
+    if (!Japan_) {
+        // Another region's own numbers need the library from the start.
+        Library();
     }
-    return digits == "+" ? std::string() : digits;
 }
 
-TNumberKnowledge::TNumberKnowledge(std::string region, std::string language)
-    : Region_(std::move(region)), Language_(std::move(language)),
-      Reader_(MakeNumberReader(Region_, IsEnglish(Language_))) {}
+const INumberReader* TNumberKnowledge::Library() const {
+    std::call_once(LibraryAsked_, [this] { Library_ = LoadNumberPlugin(Region_, English_); });
+    return Library_.get();
+}
+
+TNumberReading TNumberKnowledge::Read(const std::string& numberText) const {
+    if (!Japan_) {
+        const INumberReader* library = Library();
+        return library != nullptr ? library->Read(numberText) : Digits_->Read(numberText);
+    }
+    if (auto reading = ReadJapaneseNumber(numberText, English_)) {
+        return std::move(*reading);
+    }
+    TNumberReading reading = Digits_->Read(numberText);
+    // A call from abroad: its country and format, where the library is to
+    // be had. Its key stays the one contacts are read with, without it.
+    const bool abroad = reading.Key.size() > 1 && reading.Key[0] == '+';
+    if (reading.Parsed && abroad && Library() != nullptr) {
+        TNumberReading foreign = Library()->Read(numberText);
+        if (foreign.Parsed) {
+            foreign.Key = std::move(reading.Key);
+            return foreign;
+        }
+    }
+    return reading;
+}
+
+std::string TNumberKnowledge::Key(const std::string& numberText) const {
+    if (!Japan_) {
+        const INumberReader* library = Library();
+        return library != nullptr ? library->Key(numberText) : Digits_->Key(numberText);
+    }
+    if (auto key = ReadJapaneseKey(numberText)) {
+        return std::move(*key);
+    }
+    return Digits_->Key(numberText);
+}
 
 namespace {
 
@@ -199,7 +217,7 @@ TNumberInfo TNumberKnowledge::Describe(const std::string& callerText) const {
     if (!parts.IsNumber) {
         return info;
     }
-    TNumberReading reading = ReadNumber(*Reader_, ForReading(parts.Number));
+    TNumberReading reading = Read(ForReading(parts.Number));
     info.MatchKey = std::move(reading.Key);
     if (!reading.Parsed) {
         return info;
@@ -216,7 +234,7 @@ TNumberInfo TNumberKnowledge::Describe(const std::string& callerText) const {
 
 std::string TNumberKnowledge::CallerKey(const std::string& callerText) const {
     const TCallerParts parts = SplitCaller(callerText);
-    return parts.IsNumber ? ReadKey(*Reader_, ForReading(parts.Number)) : std::string();
+    return parts.IsNumber ? Key(ForReading(parts.Number)) : std::string();
 }
 
 std::string TNumberKnowledge::MatchKey(const std::string& anyNumberText) const {
@@ -232,7 +250,7 @@ std::string TNumberKnowledge::MatchKey(const std::string& anyNumberText) const {
     if (DigitsOf(text).empty()) {
         return {};
     }
-    return ReadKey(*Reader_, ForReading(text));
+    return Key(ForReading(text));
 }
 
 } // namespace telvane

@@ -1,11 +1,16 @@
 // What a caller's number tells: its readable form, the area it comes from,
 // what kind of line it is, and the key under which contacts are matched.
-// Built with libphonenumber where the build has it; elsewhere a digits-only
-// reading stands in (no area, no kind, no formatting).
+// Japanese numbers are read from a table compiled out of libphonenumber's
+// data, on every platform. Numbers of another region, and numbers from
+// abroad, are read by libphonenumber, loaded the first time one is described,
+// where the platform has it; elsewhere by their digits alone.
 #pragma once
+
+#include "callers/NumberReader.h"
 
 #include <cstddef>
 #include <memory>
+#include <mutex>
 #include <string>
 
 namespace telvane {
@@ -60,16 +65,19 @@ public:
     const std::string& Region() const { return Region_; }
     const std::string& Language() const { return Language_; }
 
-    // Whether areas, kinds and formatting are known in this build (false for
-    // the digits-only reading).
-    static bool KnowsAreas();
-
-    class TReader;
-
 private:
+    TNumberReading Read(const std::string& numberText) const;
+    std::string Key(const std::string& numberText) const;
+    // libphonenumber's reader, loaded the first time it is asked for.
+    const INumberReader* Library() const;
+
     std::string Region_;
     std::string Language_;
-    std::shared_ptr<const TReader> Reader_;
+    bool Japan_ = false;
+    bool English_ = false;
+    std::unique_ptr<INumberReader> Digits_;
+    mutable std::once_flag LibraryAsked_;
+    mutable std::shared_ptr<const INumberReader> Library_;
 };
 
 } // namespace telvane

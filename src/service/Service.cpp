@@ -1,6 +1,7 @@
 #include "service/Service.h"
 
 #include "callers/CallerDirectory.h"
+#include "callers/NumberReader.h"
 #include "comm/Comm.h"
 #include "monitor/CallerMonitor.h"
 #include "monitor/Clock.h"
@@ -307,7 +308,17 @@ void TService::NewCaller(const std::string& number, const std::string& detection
     if (History_) {
         History_->Refresh();
     }
+    // A call from abroad may have been the first to need libphonenumber.
+    TellNumberPluginProblem();
     FrontEnd_.ShowCall(call);
+}
+
+void TService::TellNumberPluginProblem() {
+    const std::string problem = NumberPluginProblem();
+    if (!problem.empty() && !NumberPluginTold_) {
+        NumberPluginTold_ = true;
+        FrontEnd_.Report(problem);
+    }
 }
 
 void TService::AdapterHealth(bool up) {
@@ -418,6 +429,7 @@ void TService::ContactsLoaded() {
     for (const TBookProblem& problem : Directory_->TakeNewProblems()) {
         FrontEnd_.Report(ProblemText(problem));
     }
+    TellNumberPluginProblem();
     if (History_) {
         History_->CallersChanged();
     }
@@ -524,6 +536,9 @@ std::vector<std::string> TService::Problems() const {
 
 std::vector<std::string> TService::ContactsProblems() const {
     std::vector<std::string> lines;
+    if (const std::string plugin = NumberPluginProblem(); !plugin.empty()) {
+        lines.push_back(plugin);
+    }
     for (const TBookProblem& problem : Directory_->Snapshot()->Problems) {
         lines.push_back(ProblemText(problem));
     }

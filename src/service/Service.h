@@ -165,6 +165,8 @@ private:
     void ShowWhatIsOnShow();
     void ShowTray();
     void KeepSecret();
+    // Said once: numbers that need libphonenumber are read as their digits.
+    void TellNumberPluginProblem();
     std::string ProblemText(const TBookProblem& problem) const;
 
     IFrontEnd& FrontEnd_;
@@ -187,6 +189,7 @@ private:
     std::string NumberCaption_; // Shift_JIS, as the monitor set it
     std::string LastCaller_;    // the tray's line
     bool AdapterUp_ = true;
+    bool NumberPluginTold_ = false;
     std::shared_ptr<bool> Alive_ = std::make_shared<bool>(true);
     // Last: made once the rest is in place, gone first.
     std::unique_ptr<TCallerMonitor> Monitor_;

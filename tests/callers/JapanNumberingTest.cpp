@@ -1,8 +1,11 @@
-// The compiled Japanese number table against libphonenumber at run time: every
-// range the table tells apart, dialled every way, reads the same.
+// The compiled Japanese number table against libphonenumber at run time, from
+// its plugin: every range the table tells apart, dialled every way, reads the
+// same.
 #include "callers/JapanNumbering.h"
+#include "callers/NumberKnowledge.h"
 
 #include "DigitPattern.h"
+#include "TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -12,8 +15,13 @@ namespace telvane {
 namespace {
 
 struct TLibrary {
-    std::shared_ptr<const TNumberKnowledge::TReader> Japanese = MakeNumberReader("JP", false);
-    std::shared_ptr<const TNumberKnowledge::TReader> English = MakeNumberReader("JP", true);
+    TLibrary() {
+        if (!Japanese || !English) {
+            throw std::runtime_error("no plugin: " + NumberPluginProblem());
+        }
+    }
+    std::shared_ptr<const INumberReader> Japanese = LoadNumberPlugin("JP", false);
+    std::shared_ptr<const INumberReader> English = LoadNumberPlugin("JP", true);
 };
 
 std::string Padded(std::uint64_t value, int length) {
@@ -29,9 +37,9 @@ std::string Difference(const TLibrary& library, const std::string& text) {
     if (!ja || !en || !key) {
         return text + ": not read as Japanese";
     }
-    const TNumberReading want = ReadNumber(*library.Japanese, text);
-    const std::string wantEn = ReadNumber(*library.English, text).Area;
-    const std::string wantKey = ReadKey(*library.Japanese, text);
+    const TNumberReading want = library.Japanese->Read(text);
+    const std::string wantEn = library.English->Read(text).Area;
+    const std::string wantKey = library.Japanese->Key(text);
     if (ja->Parsed == want.Parsed && ja->National == want.National && ja->Kind == want.Kind &&
         ja->Area == want.Area && ja->Key == want.Key && en->Area == wantEn && *key == wantKey) {
         return {};
@@ -70,6 +78,22 @@ TEST(JapanNumberingTest, ReadsEveryRangeAsTheLibraryDoes) {
     EXPECT_EQ(failures, 0u);
     std::cout << "Compared " << ranges.size() << " ranges of national numbers, " << numbers
               << " numbers\n";
+}
+
+// While every number is Japanese, libphonenumber and its geocoder stay out of
+// the process; a call from abroad brings them in.
+TEST(JapanNumberingTest, TheLibraryIsLoadedOnlyForACallFromAbroad) {
+    const auto mapped = [] {
+        const std::string maps = testing::ReadFile("/proc/self/maps");
+        return maps.find("libphonenumber") != std::string::npos ||
+               maps.find("libgeocoding") != std::string::npos;
+    };
+    const TNumberKnowledge numbers("JP", "ja");
+    EXPECT_EQ(numbers.Describe("0312345678").Area, "東京");
+    EXPECT_EQ(numbers.MatchKey("+1 202-555-0123"), "+12025550123");
+    EXPECT_FALSE(mapped());
+    EXPECT_EQ(numbers.Describe("+12025550123").Area, "アメリカ合衆国");
+    EXPECT_TRUE(mapped());
 }
 
 // Numbers outside the ranges: too short, too long, prefixes alone.
