@@ -53,6 +53,12 @@ TEST_F(EndToEnd, KnownCallerShowsByNameAndAnUnknownTokyoNumberByArea) {
     ASSERT_NO_FATAL_FAILURE(RingBetweenPolls("0398765432"));
     ASSERT_NO_FATAL_FAILURE(NextLine(line));
     EXPECT_TRUE(WaitForGlance(trace, "shown\t東京\t03-9876-5432")) << ReadFile(trace);
+    // Japanese numbers come from the compiled table: libphonenumber and its
+    // geocoder are not in the program at all.
+    const std::string maps =
+        ReadFile("/proc/" + std::to_string(Program->Process().Pid()) + "/maps");
+    EXPECT_EQ(maps.find("libphonenumber"), std::string::npos);
+    EXPECT_EQ(maps.find("libgeocoding"), std::string::npos);
 
     // Only the seventeen are stored: the new settings stay unwritten.
     TSettings saved;

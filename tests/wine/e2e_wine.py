@@ -3,6 +3,8 @@
 what the user meets on Windows, read from outside the program: the call log,
 the window's control texts and the registry."""
 import argparse
+import glob
+import os
 import re
 import sys
 import tempfile
@@ -35,6 +37,17 @@ class WindowsProgram(unittest.TestCase):
         return [line.split("\t", 1)[1] for line in self.wine.window("texts")
                 if line.startswith("Static\t")]
 
+    def hook_log(self):
+        """What the hook command wrote, in the program's configuration folder."""
+        text = ""
+        for path in glob.glob(os.path.join(self.wine.root, "prefix", "drive_c", "users", "*",
+                                           "AppData", "Roaming", "Maruvo", "Telvane",
+                                           "hook.log")):
+            with open(path, "rb") as log:
+                raw = log.read()
+            text += raw.decode("utf-8") if raw.isascii() else raw.decode("cp932", "replace")
+        return text
+
     def ring_between_polls(self, caller):
         sent = self.adapter.count("sent ")
         self.assertTrue(self.adapter.wait_for("sent ", count=sent + 1), "no reply")
@@ -47,7 +60,9 @@ class WindowsProgram(unittest.TestCase):
         self.assertEqual(len(self.program.log_lines()), lines, "a call logged for no change")
 
     def test_polls_logs_shows_saves_and_finds_a_call_made_while_closed(self):
-        self.wine.write_settings({"Port": "COM1", "Interval": " 1秒", "LogRing": 1})
+        # The hook prints what it is told, into hook.log.
+        self.wine.write_settings({"Port": "COM1", "Interval": " 1秒", "LogRing": 1,
+                                  "HookCommand": "cmd /c set TELVANE_"})
         self.assertTrue(self.program.start(), "no Telvane window")
 
         # The first answered query ever: no earlier poll, no number information.
@@ -69,9 +84,14 @@ class WindowsProgram(unittest.TestCase):
 
         # What the window shows until the next query: number, detection time,
         # status and the two captions.
-        shown = ["0312345678", at, "番号変化", "調査間隔", "ポート"]
+        # Japan's numbering is known on Windows too: the area at a glance, the
+        # formatted number and the area in what the hook is told.
+        shown = ["0312345678", at, "番号変化", "調査間隔", "ポート", "東京"]
         winerig.wait_until(lambda: self.labels() == shown, timeout=3)
         self.assertEqual(self.labels(), shown)
+        self.assertTrue(winerig.wait_until(
+            lambda: "TELVANE_DISPLAY=03-1234-5678" in self.hook_log()), self.hook_log())
+        self.assertIn("TELVANE_AREA=東京", self.hook_log())
         texts = self.wine.window("texts")
         for shown in ["ComboBox\tCOM1", "ComboBox\t 1秒", "Button\t即刻", "Button\t全部",
                       "Button\t待機", "Button\t着信履歴をﾌｧｲﾙ"]:
@@ -91,7 +111,7 @@ class WindowsProgram(unittest.TestCase):
         # Closing saves the seventeen values with their kinds.
         self.assertEqual(self.program.close(), 0)
         saved = self.wine.read_settings()
-        self.assertEqual(sorted(saved), sorted(TEXTS + ["LogRing", "Dream"]))
+        self.assertEqual(sorted(saved), sorted(TEXTS + ["LogRing", "Dream", "HookCommand"]))
         for name in TEXTS:
             self.assertEqual(saved[name][0], "REG_SZ", name)
         self.assertEqual(saved["LogRing"], ("REG_DWORD", 1))
