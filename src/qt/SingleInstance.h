@@ -2,23 +2,24 @@
 // and overwrite each other's settings. The first start holds a lock beside
 // the settings file and listens on a local socket named after that file; a
 // later start finds the lock taken and asks the first, through the socket,
-// to bring its window to the front.
+// to bring its window to the front. The lock and the socket are the
+// service's; this only watches the socket on the window's thread.
 #pragma once
 
 #include "service/InstanceLock.h"
 #include "service/Places.h"
+#include "service/ShowChannel.h"
 
 #include <QObject>
-#include <QString>
 
-class QLocalServer;
+class QSocketNotifier;
 
 namespace telvane {
 
 class TSingleInstance final : public QObject {
     Q_OBJECT
 public:
-    // places: where the settings and the lock are.
+    // places: where the settings, the lock and the socket are.
     explicit TSingleInstance(const TPlaces& places, QObject* parent = nullptr);
     ~TSingleInstance() override;
 
@@ -27,16 +28,16 @@ public:
     // Why the lock could not be used (the program then runs unguarded).
     const std::string& LockError() const { return Lock_.Error(); }
     // Asks the first program to show its window; whether it was reached.
-    bool AskFirstToShow() const;
+    bool AskFirstToShow() const { return Channel_.Ask(); }
 
 signals:
     // A later start asked for the window.
     void ShowRequested();
 
 private:
-    QString Name_;
     TInstanceLock Lock_;
-    QLocalServer* Server_ = nullptr;
+    TShowChannel Channel_;
+    QSocketNotifier* Notifier_ = nullptr;
 };
 
 } // namespace telvane

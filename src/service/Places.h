@@ -20,8 +20,10 @@ struct TPlaces {
     // Where RingLog.txt goes: the program's folder when the user may write
     // there, otherwise the user's data folder.
     std::filesystem::path CallLogFolder;
-    // The lock that lets one monitor run per settings location (POSIX).
+    // The lock that lets one monitor run per settings location, and the
+    // socket through which a later start asks for the window (POSIX).
     std::filesystem::path InstanceLock;
+    std::filesystem::path ShowSocket;
 
     std::filesystem::path CallLog() const { return CallLogFolder / "RingLog.txt"; }
 };
@@ -33,6 +35,11 @@ TPlaces UserPlaces();
 // it, named after it ("/etc/telvane/telvaned.conf" has "/etc/telvane/telvaned/").
 TPlaces PlacesBeside(const std::filesystem::path& settingsFile,
                      const std::filesystem::path& callLogFolder);
+
+// A short name for a settings file, the same in every program.
+std::string SettingsHash(const std::filesystem::path& settingsFile);
+// The socket of a later start's request for the window. Platform file.
+std::filesystem::path ShowSocketFor(const std::filesystem::path& settingsFile);
 
 // The running program's executable file. Platform file.
 std::filesystem::path ProgramFile();

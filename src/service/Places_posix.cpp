@@ -4,6 +4,7 @@
 #include "store/StoreFile.h"
 
 #include <climits>
+#include <cstdlib>
 #include <unistd.h>
 
 namespace telvane {
@@ -23,6 +24,16 @@ std::string HostName() {
         return "localhost";
     }
     return name;
+}
+
+std::filesystem::path ShowSocketFor(const std::filesystem::path& settingsFile) {
+    // The user's runtime folder; without one, /tmp with the user's number.
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    const std::string name = "telvane-" + SettingsHash(settingsFile);
+    if (runtime != nullptr && runtime[0] == '/') {
+        return std::filesystem::path(runtime) / name;
+    }
+    return std::filesystem::path("/tmp") / (name + "-" + std::to_string(::getuid()));
 }
 
 TPlaces UserPlaces() {

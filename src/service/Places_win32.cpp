@@ -35,6 +35,10 @@ std::string HostName() {
     return std::filesystem::path(std::wstring(host, size)).u8string();
 }
 
+std::filesystem::path ShowSocketFor(const std::filesystem::path& /*settingsFile*/) {
+    return {}; // the window is found by its class
+}
+
 TPlaces UserPlaces() {
     TPlaces places;
     // %APPDATA%\Maruvo\Telvane: the roaming profile, so contacts follow the
