@@ -60,11 +60,13 @@ install(FILES ${_pkg_src}/${TELVANE_APP_ID}.desktop DESTINATION ${CMAKE_INSTALL_
 add_custom_target(telvane_package_data ALL DEPENDS ${_pkg_files})
 
 install(TARGETS telvane ta-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-# libphonenumber's plugin, private to the program, found from it as
-# ../lib/telvane/plugins (a folder of its own: no ldconfig for it).
-if(TARGET telvane_phonenumber)
-  install(TARGETS telvane_phonenumber LIBRARY DESTINATION lib/telvane/plugins)
-endif()
+# The plugins (libphonenumber's, MQTT's), private to the program, found from
+# it as ../lib/telvane/plugins (a folder of its own: no ldconfig for it).
+foreach(_plugin telvane_phonenumber telvane_mqtt)
+  if(TARGET ${_plugin})
+    install(TARGETS ${_plugin} LIBRARY DESTINATION lib/telvane/plugins)
+  endif()
+endforeach()
 
 # Installing and packaging build only what they install (scripts/test-package.sh
 # builds those targets first), not every test and benchmark.

@@ -7,8 +7,9 @@ set(TELVANE_TSAN_OPTIONS "halt_on_error=1:second_deadlock_stack=1:suppressions=$
 set(TELVANE_ASAN_OPTIONS "detect_leaks=1:strict_string_checks=1")
 set(TELVANE_UBSAN_OPTIONS "print_stacktrace=1:halt_on_error=1")
 set(TELVANE_TEST_ENVIRONMENT
-    # libphonenumber's plugin, which the program finds beside itself.
+    # The plugins, which the program finds beside itself.
     "TELVANE_NUMBER_PLUGIN=${CMAKE_BINARY_DIR}/src/app/libtelvane-phonenumber.so"
+    "TELVANE_MQTT_PLUGIN=${CMAKE_BINARY_DIR}/src/app/libtelvane-mqtt.so"
     "TSAN_OPTIONS=${TELVANE_TSAN_OPTIONS}"
     "ASAN_OPTIONS=${TELVANE_ASAN_OPTIONS}"
     "UBSAN_OPTIONS=${TELVANE_UBSAN_OPTIONS}"

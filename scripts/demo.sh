@@ -64,6 +64,8 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/telvane-demo-XXXXXX")
 mkdir -p "$work/config/Maruvo" "$work/bin" "$work/runtime"
 chmod 700 "$work/runtime"
 cp "$build/src/app/telvane" "$work/bin/telvane"
+# Its plugins go beside it, as they would be found in a build.
+cp "$build"/src/app/libtelvane-*.so "$work/bin/" 2>/dev/null || true
 settings=$work/config/Maruvo/Telvane.conf
 calllog=$work/bin/RingLog.txt
 screenshot=$work/screenshot.png

@@ -61,6 +61,7 @@ config=$work/config
 program=$work/program
 mkdir -p "$config/Maruvo/Telvane/ports" "$program"
 cp "$asan_dir/src/app/telvane" "$program/telvane"
+cp "$asan_dir"/src/app/libtelvane-*.so "$program/" 2>/dev/null || true
 # Port COM1, 15 seconds, call log on.
 printf '[1.0]\nPort=COM1\nInterval=15\xe7\xa7\x92\nLogRing=1\n' >"$config/Maruvo/Telvane.conf"
 

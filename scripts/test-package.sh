@@ -30,7 +30,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-cmake --build "$build" --target telvane telvane_phonenumber ta-sim telvane_package_data >/dev/null
+cmake --build "$build" --target telvane telvane_phonenumber telvane_mqtt ta-sim telvane_package_data >/dev/null
 rm -rf "$build/package"
 if ! (cd "$build" && cpack -G DEB -B "$build/package") >"$work/cpack.log" 2>&1; then
     cat "$work/cpack.log" >&2
@@ -58,6 +58,7 @@ echo "lintian: no errors"
 echo "== file list"
 expected="usr/bin/ta-sim
 usr/bin/telvane
+usr/lib/telvane/plugins/libtelvane-mqtt.so
 usr/lib/telvane/plugins/libtelvane-phonenumber.so
 usr/share/applications/$id.desktop
 usr/share/doc/telvane/changelog.gz
@@ -87,7 +88,9 @@ echo "== the installed program logs a call"
 home=$work/home
 mkdir -p "$home/config/Maruvo" "$home/data" "$home/runtime"
 chmod 700 "$home/runtime"
-printf '[1.0]\nPort=COM1\nInterval=15秒\nLogRing=1\n' >"$home/config/Maruvo/Telvane.conf"
+# MQTT towards a port where nothing listens: its plugin is opened all the same.
+printf '[1.0]\nPort=COM1\nInterval=15秒\nLogRing=1\nMqttUrl=mqtt://127.0.0.1:9\n' \
+    >"$home/config/Maruvo/Telvane.conf"
 as_user=()
 if [ "$(id -u)" = 0 ]; then
     chown -R nobody:nogroup "$home"
@@ -122,6 +125,17 @@ if ! grep -Eq '^[0-9/: ]*,[0-9]{4}/[0-9]{2}/[0-9]{2} [0-9:]{8},0312345678'$'\r''
 fi
 if [ -e "$root/usr/bin/RingLog.txt" ]; then
     echo "The program wrote into its own folder" >&2
+    exit 1
+fi
+# libmosquitto and OpenSSL come only with the plugin, which the installed
+# program finds in its own folder under /usr/lib.
+if ldd "$root/usr/bin/telvane" | grep -Eq 'libmosquitto|libssl'; then
+    echo "The program itself links libmosquitto or OpenSSL" >&2
+    exit 1
+fi
+if ! grep -q "$root/usr/lib/telvane/plugins/libtelvane-mqtt.so" "/proc/$program/maps"; then
+    echo "The installed program did not open its MQTT plugin" >&2
+    cat "$work/telvane.err" >&2
     exit 1
 fi
 kill -TERM "$program"

@@ -18,6 +18,8 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 build=${TELVANE_BENCH_BUILD:-$root/build/release}
 bench=$build/bench/outputs/outputs-bench
 [ -x "$bench" ] || { echo "build the outputs-bench target first" >&2; exit 1; }
+# MQTT's plugin for the benchmark and for the program copied below.
+export TELVANE_MQTT_PLUGIN=$build/src/app/libtelvane-mqtt.so
 
 work=$(mktemp -d)
 pids=()

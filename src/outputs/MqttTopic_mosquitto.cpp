@@ -1,11 +1,13 @@
-// The topic check of a build with MQTT: libmosquitto's own.
+// The topic check of the MQTT plugin: libmosquitto's own.
 #include "outputs/MqttUrl.h"
 
 #include <mosquitto.h>
 
 namespace telvane {
+namespace {
 
-TMqttTopicFault CheckMqttTopic(const std::string& base) {
+// Every topic published under base must be one the library takes.
+TMqttTopicFault FaultOf(const std::string& base) {
     for (const char* suffix : {"/call", "/last", "/status", "/adapter"}) {
         const std::string topic = base + suffix;
         const int rc = mosquitto_pub_topic_check2(topic.data(), topic.size());
@@ -23,4 +25,9 @@ TMqttTopicFault CheckMqttTopic(const std::string& base) {
     return TMqttTopicFault::None;
 }
 
+} // namespace
 } // namespace telvane
+
+extern "C" int TelvaneMqttTopicFault(const std::string& base) {
+    return static_cast<int>(telvane::FaultOf(base));
+}

@@ -434,14 +434,12 @@ private:
 };
 
 } // namespace
-
-bool MqttAvailable() {
-    return true;
-}
-
-std::unique_ptr<IMqttPublisher> MakeMqttPublisher(const TMqttUrl& url, const std::string& topic,
-                                                  const std::string& hostName, TReport report) {
-    return std::make_unique<TMosquittoPublisher>(url, topic, hostName, std::move(report));
-}
-
 } // namespace telvane
+
+// The plugin's entry point; the caller owns what it makes.
+extern "C" telvane::IMqttPublisher* TelvaneMqttPublisher(const telvane::TMqttUrl& url,
+                                                         const std::string& topic,
+                                                         const std::string& hostName,
+                                                         telvane::TReport report) {
+    return new telvane::TMosquittoPublisher(url, topic, hostName, std::move(report));
+}

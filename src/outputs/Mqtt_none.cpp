@@ -6,6 +6,10 @@ bool MqttAvailable() {
     return false;
 }
 
+std::string MqttProblem() {
+    return "this build of Telvane has no MQTT";
+}
+
 std::unique_ptr<IMqttPublisher> MakeMqttPublisher(const TMqttUrl&, const std::string&,
                                                   const std::string&, TReport) {
     return nullptr;

@@ -46,7 +46,7 @@ TOutputs::TOutputs(const TOutputSettings& settings, TReport report) {
         unusable("MQTT: the address is not mqtt://[user[:password]@]host[:port] or mqtts://...; "
                  "MQTT stays off");
     } else if (!MqttAvailable()) {
-        unusable("MQTT: this build of Telvane has no MQTT; MQTT stays off");
+        unusable("MQTT: " + MqttProblem() + "; MQTT stays off");
     } else if (fault != TMqttTopicFault::None) {
         unusable("MQTT: " + TopicFault(fault) + ", which MQTT cannot publish to; MQTT stays off");
     } else {

@@ -25,6 +25,8 @@ public:
 
 // Whether this build can publish to MQTT at all.
 bool MqttAvailable();
+// Why not, in plain words (e.g. its plugin is missing); empty when it can.
+std::string MqttProblem();
 // Starts publishing to the broker in its own thread; nothing when this
 // build has no MQTT. The topic is one CheckMqttTopic finds no fault with.
 std::unique_ptr<IMqttPublisher> MakeMqttPublisher(const TMqttUrl& url, const std::string& topic,

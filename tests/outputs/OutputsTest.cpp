@@ -2,6 +2,7 @@
 #include "outputs/CommandLine.h"
 #include "outputs/HookRunner.h"
 #include "outputs/MqttUrl.h"
+#include "outputs/Outputs.h"
 
 #include "../monitor/TempFolder.h"
 
@@ -92,6 +93,27 @@ TEST(MqttAddress, ParsesTheSettingAndNeverShowsThePassword) {
     EXPECT_EQ(MqttBaseTopic("", "kitchen"), "telvane/kitchen");
     EXPECT_EQ(MqttBaseTopic("home/phone/", "kitchen"), "home/phone");
 }
+
+#if TELVANE_HAS_MQTT_PLUGIN
+// A package without its MQTT plugin (or a damaged one) keeps MQTT off and
+// says where it looked; the hook goes on. Only this test opens the plugin
+// in this program, so the file it names is the one looked for.
+TEST(MqttPlugin, OneThatCannotBeOpenedIsSaidAndMqttStaysOff) {
+    testing::TTempFolder folder;
+    const std::string damaged = (folder.Path() / "libtelvane-mqtt.so").string();
+    testing::WriteFile(damaged, "not a library");
+    ::setenv("TELVANE_MQTT_PLUGIN", damaged.c_str(), 1);
+    std::vector<std::string> reported;
+    TOutputs outputs({"true", "", "mqtt://127.0.0.1:9", "t", "pc"},
+                     [&](const std::string& line) { reported.push_back(line); });
+    EXPECT_EQ(outputs.Mqtt(), nullptr);
+    EXPECT_NE(outputs.Hook(), nullptr);
+    ASSERT_EQ(outputs.Problems().size(), 1u);
+    EXPECT_EQ(outputs.Problems()[0].rfind("MQTT: " + damaged, 0), 0u) << outputs.Problems()[0];
+    EXPECT_NE(outputs.Problems()[0].find("; MQTT stays off"), std::string::npos);
+    EXPECT_FALSE(MqttAvailable());
+}
+#endif
 
 class Hook : public ::testing::Test {
 protected:
