@@ -382,6 +382,14 @@
         <source>フォルダ %1 を作れません</source>
         <translation>Cannot create the folder %1</translation>
     </message>
+    <message>
+        <source>電話帳を読めません</source>
+        <translation>Cannot read the contacts</translation>
+    </message>
+    <message>
+        <source>読み飛ばした連絡先は全部で %1 件</source>
+        <translation>%1 contacts skipped in all</translation>
+    </message>
 </context>
 <context>
     <name>telvane::win32::THistoryWindow</name>

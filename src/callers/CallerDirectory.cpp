@@ -151,12 +151,12 @@ TCallerDirectory::Build(const TDirectoryPlaces& places, const TDirectorySnapshot
     next->Own =
         ReadBook(places.OwnFile, true,
                  sameNumbers && places.OwnFile == before.Places.OwnFile ? before.Own : nullptr,
-                 *next->Numbers, next->Problems);
+                 *next->Numbers, *next);
     if (!places.UserFile.empty() && !SameFile(places.UserFile, places.OwnFile)) {
         next->User = ReadBook(places.UserFile, false,
                               sameNumbers && places.UserFile == before.Places.UserFile ? before.User
                                                                                        : nullptr,
-                              *next->Numbers, next->Problems);
+                              *next->Numbers, *next);
     }
     return next;
 }
@@ -164,14 +164,14 @@ TCallerDirectory::Build(const TDirectoryPlaces& places, const TDirectorySnapshot
 std::shared_ptr<const TPhonebook>
 TCallerDirectory::ReadBook(const std::filesystem::path& file, bool own,
                            std::shared_ptr<const TPhonebook> lastGood,
-                           const TNumberKnowledge& numbers, std::vector<TBookProblem>& problems) {
+                           const TNumberKnowledge& numbers, TDirectorySnapshot& next) {
     std::error_code error;
     if (Stop_) {
         return nullptr;
     }
     if (!std::filesystem::exists(file, error)) {
         if (!own) {
-            problems.push_back({{file.u8string(), 0, {}}, true});
+            next.Problems.push_back({{file.u8string(), 0, {}}, true});
         }
         return std::make_shared<const TPhonebook>();
     }
@@ -184,8 +184,11 @@ TCallerDirectory::ReadBook(const std::filesystem::path& file, bool own,
         failed = TPhonebookError{file.u8string(), 0, exception.what()};
     }
     if (failed) {
-        problems.push_back({std::move(*failed), false});
+        next.Problems.push_back({std::move(*failed), false});
         return lastGood ? std::move(lastGood) : std::make_shared<const TPhonebook>();
+    }
+    if (book->SkippedCount() > 0) {
+        next.Skips.push_back({file.u8string(), book->Warnings(), book->SkippedCount()});
     }
     return book;
 }

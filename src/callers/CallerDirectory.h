@@ -43,12 +43,21 @@ struct TBookProblem {
     }
 };
 
+// The cards or lines a book in use skipped.
+struct TBookSkips {
+    std::string File;                   // UTF-8 path
+    std::vector<TPhonebookError> First; // the first kMaxPhonebookWarnings
+    std::size_t Count = 0;              // how many in all
+};
+
 struct TDirectorySnapshot {
     TDirectoryPlaces Places;
     std::shared_ptr<const TNumberKnowledge> Numbers;
     std::shared_ptr<const TPhonebook> Own;  // never null
     std::shared_ptr<const TPhonebook> User; // null: the own file only
     std::vector<TBookProblem> Problems;
+    // Of the books read this time; none for a last good book kept.
+    std::vector<TBookSkips> Skips;
     bool Loaded = false; // false until the first load is in
 };
 
@@ -99,10 +108,11 @@ private:
     void Work();
     std::shared_ptr<const TDirectorySnapshot> Build(const TDirectoryPlaces& places,
                                                     const TDirectorySnapshot& before);
+    // Adds what is wrong with the file to next's problems and skips.
     std::shared_ptr<const TPhonebook> ReadBook(const std::filesystem::path& file, bool own,
                                                std::shared_ptr<const TPhonebook> lastGood,
                                                const TNumberKnowledge& numbers,
-                                               std::vector<TBookProblem>& problems);
+                                               TDirectorySnapshot& next);
 
     const std::function<void()> Loaded_;
     const TReadBook Read_;

@@ -44,9 +44,11 @@ struct TPhonebookError {
 
 class TPhonebook {
 public:
-    // Reads a vCard (2.1, 3.0, 4.0) or CSV ("number,name" per line) file. On
-    // error returns it and leaves the book as it was, so the last good one
-    // stays in use. Cards that cannot be used are skipped (see Warnings).
+    // Reads a vCard (2.1, 3.0, 4.0) or CSV ("number,name" per line) file in
+    // UTF-8, Shift_JIS or UTF-16 with a byte order mark. On error (nothing
+    // usable in it) returns it and leaves the book as it was, so the last
+    // good one stays in use. Cards that cannot be used, damaged ones
+    // included, are skipped (see Warnings).
     // stop: when set (by another thread), reading ends soon as an error.
     std::optional<TPhonebookError> Load(const std::filesystem::path& file,
                                         const TNumberKnowledge& numbers,

@@ -10,9 +10,9 @@
 namespace telvane {
 namespace {
 
-// Calls visit(line, lineNumber) for each line of the text, without its LF or
-// CR LF, for as long as visit returns true and stop is not set. Lines count
-// from 1.
+// Calls visit(line, lineNumber) for each line of the text, without its LF
+// and the CRs before it (a CR LF written in text mode ends in CR CR LF), for
+// as long as visit returns true and stop is not set. Lines count from 1.
 template <typename Visit>
 void ForEachLine(std::string_view text, const std::atomic<bool>* stop, Visit&& visit) {
     std::size_t lineNumber = 0;
@@ -24,7 +24,7 @@ void ForEachLine(std::string_view text, const std::atomic<bool>* stop, Visit&& v
         }
         std::string_view line = text.substr(position, end - position);
         position = end + 1;
-        if (!line.empty() && line.back() == '\r') {
+        while (!line.empty() && line.back() == '\r') {
             line.remove_suffix(1);
         }
         if (!visit(line, ++lineNumber)) {
@@ -39,8 +39,11 @@ struct TMessage {
     const char* English;
 };
 constexpr TMessage kNotText = {"テキストファイルではありません", "not a text file"};
-constexpr TMessage kUtf16 = {"UTF-16 のファイルは読めません。UTF-8 か Shift_JIS で保存してください",
-                             "UTF-16 files cannot be read; save it as UTF-8 or Shift_JIS"};
+constexpr TMessage kNulByte = {"NUL バイトのある壊れた行です", "a damaged line holding a NUL byte"};
+constexpr TMessage kControlBytes = {"制御文字のある壊れた行です",
+                                    "a damaged line holding control characters"};
+constexpr TMessage kBrokenQuotedPrintable = {"quoted-printable の値が壊れています",
+                                             "a broken quoted-printable value"};
 constexpr TMessage kTooManyCards = {"連絡先が多すぎます (上限 100000 件)",
                                     "more than 100000 contacts"};
 constexpr TMessage kTooManyNumbers = {"電話番号が多すぎます (上限 200000 件)",
@@ -69,12 +72,20 @@ public:
     void Fail(std::size_t line, const TMessage& message) {
         Read_.Error = TContactProblem{line, Text(message)};
     }
-    // After reading: a file that had contacts, none of them usable, is broken.
-    void Finish() {
-        if (!Read_.Error && Read_.Contacts.empty() && Read_.SkippedCount > 0) {
-            Read_.Error = TContactProblem{Read_.Skipped.front().Line,
-                                          Text(kNothingUsable) + ": " + Read_.Skipped.front().What};
+    // After reading: a file that had contacts, none of them usable, is broken;
+    // one that is no vCard and holds a NUL byte is no text at all.
+    void Finish(std::string_view text, bool cards) {
+        if (Read_.Error || !Read_.Contacts.empty() || Read_.SkippedCount == 0) {
+            return;
         }
+        if (const auto zero = text.find('\0'); !cards && zero != std::string_view::npos) {
+            const auto line =
+                1 + static_cast<std::size_t>(std::count(text.begin(), text.begin() + zero, '\n'));
+            Fail(line, kNotText);
+            return;
+        }
+        Read_.Error = TContactProblem{Read_.Skipped.front().Line,
+                                      Text(kNothingUsable) + ": " + Read_.Skipped.front().What};
     }
 
 private:
@@ -91,6 +102,22 @@ bool EqualNoCase(std::string_view a, std::string_view b) {
 
 bool StartsNoCase(std::string_view text, std::string_view prefix) {
     return text.size() >= prefix.size() && EqualNoCase(text.substr(0, prefix.size()), prefix);
+}
+
+// A line no text file of contacts holds: a NUL byte or another control
+// character (a tab aside).
+const TMessage* Damage(std::string_view line) {
+    const TMessage* damage = nullptr;
+    for (const char c : line) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte == 0) {
+            return &kNulByte;
+        }
+        if ((byte < 0x20 && c != '\t') || byte == 0x7F) {
+            damage = &kControlBytes;
+        }
+    }
+    return damage;
 }
 
 std::string Upper(std::string_view text) {
@@ -161,8 +188,22 @@ int HexValue(char c) {
     return -1;
 }
 
-// "=XX" becomes the byte; a "=" not followed by two hex digits (a cut-off
-// value) stays as it is.
+// A "=" neither followed by two hex digits nor ending the value (a soft
+// line break cut off by the card's end), blanks aside.
+bool IsBrokenQuotedPrintable(std::string_view text) {
+    for (std::size_t at = text.find('='); at != std::string_view::npos;
+         at = text.find('=', at + 1)) {
+        if (text.find_first_not_of(" \t", at + 1) == std::string_view::npos) {
+            return false;
+        }
+        if (at + 2 >= text.size() || HexValue(text[at + 1]) < 0 || HexValue(text[at + 2]) < 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// "=XX" becomes the byte; a "=" not followed by two hex digits stays as it is.
 std::string DecodeQuotedPrintable(std::string_view text) {
     std::string out;
     out.reserve(text.size());
@@ -229,7 +270,7 @@ std::string NameFromN(std::string_view value) {
 struct TProperty {
     std::string Name;  // upper case, without group
     std::string Value; // decoded to UTF-8, escapes kept
-    bool Overlong = false;
+    bool BrokenQuotedPrintable = false;
 };
 
 bool IsShiftJisCharset(std::string_view charset) {
@@ -275,7 +316,9 @@ bool IsQuotedPrintable(std::string_view head) {
     return false;
 }
 
-std::optional<TProperty> ParseProperty(std::string_view line) {
+// unicode: the file was UTF-16, so the text is characters already; only
+// quoted-printable bytes have a character set.
+std::optional<TProperty> ParseProperty(std::string_view line, bool unicode) {
     const std::size_t colon = ValueColon(line);
     if (colon == std::string_view::npos) {
         return std::nullopt;
@@ -303,8 +346,11 @@ std::optional<TProperty> ParseProperty(std::string_view line) {
             }
         }
     }
+    property.BrokenQuotedPrintable = quotedPrintable && IsBrokenQuotedPrintable(raw);
     const std::string bytes = quotedPrintable ? DecodeQuotedPrintable(raw) : std::string(raw);
-    if (IsShiftJisCharset(charset)) {
+    if (unicode && !quotedPrintable) {
+        property.Value = bytes;
+    } else if (IsShiftJisCharset(charset)) {
         property.Value = ShiftJisToUtf8(bytes);
     } else if (IsLatin1Charset(charset)) {
         property.Value = Latin1ToUtf8(bytes);
@@ -323,12 +369,16 @@ struct TCard {
     bool HadTel = false;
     std::size_t TelLines = 0;
     const TMessage* Problem = nullptr;
+    // The first damaged line: the card is skipped, whatever else it holds.
+    const TMessage* Damage = nullptr;
+    std::size_t DamageLine = 0;
 };
 
 class TVCardReader {
 public:
-    TVCardReader(const TNumberKnowledge& numbers, TContactsRead& read, TReporter& reporter)
-        : Numbers_(numbers), Read_(read), Reporter_(reporter) {}
+    TVCardReader(const TNumberKnowledge& numbers, TContactsRead& read, TReporter& reporter,
+                 bool unicode)
+        : Numbers_(numbers), Read_(read), Reporter_(reporter), Unicode_(unicode) {}
 
     void Read(std::string_view text, const std::atomic<bool>* stop) {
         ForEachLine(text, stop, [this](std::string_view line, std::size_t lineNumber) {
@@ -365,20 +415,42 @@ private:
         return QuotedPrintable_ && !Logical_.empty() && Logical_.back() == '=';
     }
 
+    // A damaged line spoils the card it is in; between cards, a run of them
+    // is said once.
+    void MarkDamage(const TMessage* damage, std::size_t lineNumber) {
+        if (damage == nullptr) {
+            return;
+        }
+        if (!Card_) {
+            if (!DamageBetweenCards_) {
+                Reporter_.Skip(lineNumber, *damage);
+                DamageBetweenCards_ = true;
+            }
+        } else if (Card_->Damage == nullptr) {
+            Card_->Damage = damage;
+            Card_->DamageLine = lineNumber;
+        }
+    }
+
     void AddPhysicalLine(std::string_view line, std::size_t lineNumber) {
+        const TMessage* damage = Damage(line);
         if (HaveLogical_ && !line.empty() && (line.front() == ' ' || line.front() == '\t')) {
             line.remove_prefix(1);
             Append(line);
             QuotedPrintableGoesOn_ = ContinuesQuotedPrintable();
+            MarkDamage(damage, lineNumber);
             return;
         }
         if (HaveLogical_ && QuotedPrintableGoesOn_ && !IsCardBoundary(line)) {
             Logical_.pop_back();
             Append(line);
             QuotedPrintableGoesOn_ = ContinuesQuotedPrintable();
+            MarkDamage(damage, lineNumber);
             return;
         }
         FlushLogical();
+        // The line after an END:VCARD is outside the card it ended.
+        MarkDamage(damage, lineNumber);
         Logical_.assign(line.substr(0, std::min(line.size(), kMaxPhonebookLineBytes)));
         Overlong_ = line.size() > kMaxPhonebookLineBytes;
         LogicalLine_ = lineNumber;
@@ -409,6 +481,7 @@ private:
             }
             Card_.emplace();
             Card_->Line = LogicalLine_;
+            DamageBetweenCards_ = false;
             return;
         }
         if (!Card_) {
@@ -433,8 +506,12 @@ private:
         if (!wanted) {
             return;
         }
-        const std::optional<TProperty> property = ParseProperty(line);
+        const std::optional<TProperty> property = ParseProperty(line, Unicode_);
         if (!property) {
+            return;
+        }
+        if (property->BrokenQuotedPrintable) {
+            MarkDamage(&kBrokenQuotedPrintable, LogicalLine_);
             return;
         }
         const std::string& name = property->Name;
@@ -477,6 +554,10 @@ private:
     void EndCard() {
         TCard card = std::move(*Card_);
         Card_.reset();
+        if (card.Damage != nullptr) {
+            Reporter_.Skip(card.DamageLine, *card.Damage);
+            return;
+        }
         std::string name = CutName(!card.FormattedName.empty()    ? card.FormattedName
                                    : !card.StructuredName.empty() ? card.StructuredName
                                                                   : card.Organisation);
@@ -502,6 +583,8 @@ private:
     const TNumberKnowledge& Numbers_;
     TContactsRead& Read_;
     TReporter& Reporter_;
+    const bool Unicode_;
+    bool DamageBetweenCards_ = false;
     std::string Logical_;
     std::size_t LogicalLine_ = 0;
     bool HaveLogical_ = false;
@@ -552,6 +635,12 @@ void ReadCsv(std::string_view text, const TNumberKnowledge& numbers, TContactsRe
         if (line.find_first_not_of(" \t") == std::string_view::npos) {
             return true;
         }
+        // Damaged lines cost little and count as no row, so that a binary
+        // file ends as such rather than as too many contacts.
+        if (const TMessage* damage = Damage(line)) {
+            reporter.Skip(lineNumber, *damage);
+            return true;
+        }
         if (++rows > kMaxPhonebookCards) {
             reporter.Fail(lineNumber, kTooManyCards);
             return false;
@@ -598,37 +687,43 @@ void ReadCsv(std::string_view text, const TNumberKnowledge& numbers, TContactsRe
     });
 }
 
+// A vCard file: some line begins a card, even when damage comes before it.
+bool HoldsCards(std::string_view text) {
+    for (std::size_t start = 0; start < text.size();) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        const std::string_view line = text.substr(start, end - start);
+        const std::size_t first = line.find_first_not_of(" \t\r");
+        if (first != std::string_view::npos && StartsNoCase(line.substr(first), "BEGIN:VCARD")) {
+            return true;
+        }
+        start = end + 1;
+    }
+    return false;
+}
+
 } // namespace
 
 TContactsRead ReadContacts(std::string_view bytes, const TNumberKnowledge& numbers,
                            const std::atomic<bool>* stop) {
     TContactsRead read;
     TReporter reporter(read, numbers.Language().rfind("en", 0) == 0);
-    if (bytes.size() >= 2 && ((bytes[0] == '\xFF' && bytes[1] == '\xFE') ||
-                              (bytes[0] == '\xFE' && bytes[1] == '\xFF'))) {
-        reporter.Fail(0, kUtf16);
-        return read;
+    // The whole file in UTF-8 first; its lines are the file's lines.
+    const std::optional<std::string> unicode = Utf16FileToUtf8(bytes);
+    std::string_view text = unicode ? std::string_view(*unicode) : bytes;
+    if (text.substr(0, 3) == "\xEF\xBB\xBF") {
+        text.remove_prefix(3);
     }
-    if (const auto zero = bytes.find('\0'); zero != std::string_view::npos) {
-        const auto line =
-            1 + static_cast<std::size_t>(std::count(bytes.begin(), bytes.begin() + zero, '\n'));
-        reporter.Fail(line, kNotText);
-        return read;
-    }
-    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
-        bytes.remove_prefix(3);
-    }
-    const auto first = bytes.find_first_not_of(" \t\r\n");
-    if (first != std::string_view::npos && StartsNoCase(bytes.substr(first), "BEGIN:VCARD")) {
-        TVCardReader reader(numbers, read, reporter);
-        reader.Read(bytes, stop);
+    const bool cards = HoldsCards(text);
+    if (cards) {
+        TVCardReader reader(numbers, read, reporter, unicode.has_value());
+        reader.Read(text, stop);
     } else {
-        ReadCsv(bytes, numbers, read, reporter, stop);
+        ReadCsv(text, numbers, read, reporter, stop);
     }
     if (stop != nullptr && stop->load()) {
         reporter.Fail(0, kStopped);
     }
-    reporter.Finish();
+    reporter.Finish(text, cards);
     return read;
 }
 

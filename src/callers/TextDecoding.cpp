@@ -1,8 +1,35 @@
 #include "callers/TextDecoding.h"
 
-#include <algorithm>
-
 namespace telvane {
+namespace {
+
+void AppendUtf8(std::string& out, char32_t code) {
+    if (code < 0x80) {
+        out += static_cast<char>(code);
+    } else if (code < 0x800) {
+        out += static_cast<char>(0xC0 | (code >> 6));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+        out += static_cast<char>(0xE0 | (code >> 12));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (code >> 18));
+        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    }
+}
+
+bool IsHighSurrogate(char32_t unit) {
+    return unit >= 0xD800 && unit <= 0xDBFF;
+}
+
+bool IsLowSurrogate(char32_t unit) {
+    return unit >= 0xDC00 && unit <= 0xDFFF;
+}
+
+} // namespace
 
 bool IsValidUtf8(std::string_view text) {
     std::size_t i = 0;
@@ -55,13 +82,37 @@ std::string Latin1ToUtf8(std::string_view text) {
     std::string out;
     out.reserve(text.size());
     for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x80) {
-            out += c;
-        } else {
-            out += static_cast<char>(0xC0 | (byte >> 6));
-            out += static_cast<char>(0x80 | (byte & 0x3F));
+        AppendUtf8(out, static_cast<unsigned char>(c));
+    }
+    return out;
+}
+
+std::optional<std::string> Utf16FileToUtf8(std::string_view bytes) {
+    const bool little = bytes.substr(0, 2) == "\xFF\xFE";
+    if (!little && bytes.substr(0, 2) != "\xFE\xFF") {
+        return std::nullopt;
+    }
+    const auto unitAt = [bytes, little](std::size_t i) -> char32_t {
+        const auto first = static_cast<unsigned char>(bytes[i]);
+        const auto second = static_cast<unsigned char>(bytes[i + 1]);
+        return little ? char32_t(second) << 8 | first : char32_t(first) << 8 | second;
+    };
+    std::string out;
+    // Mostly ASCII: one byte of UTF-8 for two of UTF-16.
+    out.reserve(bytes.size() / 2);
+    std::size_t i = 2;
+    for (; i + 1 < bytes.size(); i += 2) {
+        char32_t code = unitAt(i);
+        if (IsHighSurrogate(code) && i + 3 < bytes.size() && IsLowSurrogate(unitAt(i + 2))) {
+            code = 0x10000 + ((code - 0xD800) << 10) + (unitAt(i + 2) - 0xDC00);
+            i += 2;
+        } else if (IsHighSurrogate(code) || IsLowSurrogate(code)) {
+            code = 0xFFFD;
         }
+        AppendUtf8(out, code);
+    }
+    if (i < bytes.size()) {
+        AppendUtf8(out, 0xFFFD);
     }
     return out;
 }

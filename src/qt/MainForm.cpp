@@ -67,6 +67,14 @@ TMainForm::TMainForm(QWidget* parent)
     Placing_->setSingleShot(true);
     Placing_->setInterval(100);
     connect(Placing_, &QTimer::timeout, this, &TMainForm::Centre);
+    // Also without notifications of callers: a file that cannot be read is
+    // told through it.
+    Notifier_ = new TNotifier(this);
+    connect(Notifier_, &TNotifier::ShowRequested, this, &TMainForm::BringToFront);
+    connect(Notifier_, &TNotifier::NameRequested, this, [this](const std::string& number) {
+        BringToFront();
+        NameCaller(this, number);
+    });
 
     // Ended by a signal or by the end of the desktop session: save first.
     Termination_ = new TTerminationSignals(this);
@@ -237,20 +245,10 @@ void TMainForm::EditSettings() {
     }
 }
 
-// What the settings ask of the window: the notification and the tray icon.
+// What the settings ask of the window: the tray icon. (Whether a call is
+// notified comes with each call.)
 void TMainForm::ApplySettings() {
     const TAddedSettings& settings = Service_->Settings();
-    if (settings.Notify && Notifier_ == nullptr) {
-        Notifier_ = new TNotifier(this);
-        connect(Notifier_, &TNotifier::ShowRequested, this, &TMainForm::BringToFront);
-        connect(Notifier_, &TNotifier::NameRequested, this, [this](const std::string& number) {
-            BringToFront();
-            NameCaller(this, number);
-        });
-    } else if (!settings.Notify && Notifier_ != nullptr) {
-        delete Notifier_;
-        Notifier_ = nullptr;
-    }
     if (settings.Tray && !Tray_) {
         Tray_ = std::make_unique<TTrayIcon>(*this);
         connect(Tray_.get(), &TTrayIcon::CheckRequested, this, &TMainForm::CheckButtonClick);
@@ -493,9 +491,13 @@ void TMainForm::ShowCall(const TCallShown& call) {
     if (History_) {
         History_->ShowStatus();
     }
-    if (Notifier_ != nullptr && call.Notify) {
+    if (call.Notify) {
         Notifier_->Show(Q(call.Title), Q(call.Body), call.Caller);
     }
+}
+
+void TMainForm::NotifyProblem(const std::string& title, const std::string& body) {
+    Notifier_->ShowProblem(Q(title), Q(body));
 }
 
 void TMainForm::ShowTray(const std::string& tooltip, bool adapterUp) {

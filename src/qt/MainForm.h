@@ -82,6 +82,7 @@ public:
     void ShowCall(const TCallShown& call) override;
     void ShowTray(const std::string& tooltip, bool adapterUp) override;
     void CallersChanged() override;
+    void NotifyProblem(const std::string& title, const std::string& body) override;
     void ServiceEnding() override;
 
 public slots:

@@ -70,6 +70,10 @@ public:
     // Names, areas or the problems may read differently; the settings may
     // have changed.
     virtual void CallersChanged() {}
+    // A file the user chose cannot be used at all (a contacts file missing or
+    // refused): a desktop notification or a balloon that does not wait,
+    // never a box. The service says each fault once.
+    virtual void NotifyProblem(const std::string& /*title*/, const std::string& /*body*/) {}
     // The service is about to go: let go of what it handed out (an open
     // history) and call it no more.
     virtual void ServiceEnding() {}

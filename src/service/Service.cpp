@@ -425,9 +425,26 @@ void TService::LookAtContactsFiles() {
 }
 
 void TService::ContactsLoaded() {
-    // Said once per fault; the last good book stays in use meanwhile.
+    // Said once per fault, where a desktop user looks too; the last good
+    // book stays in use meanwhile.
+    std::string unreadable;
     for (const TBookProblem& problem : Directory_->TakeNewProblems()) {
-        FrontEnd_.Report(ProblemText(problem));
+        const std::string text = ProblemText(problem);
+        FrontEnd_.Report(text);
+        unreadable += (unreadable.empty() ? "" : "\n") + text;
+    }
+    if (!unreadable.empty()) {
+        FrontEnd_.NotifyProblem(
+            Texts_.Text(TELVANE_TRANSLATE_NOOP("telvane::TWhoCalled", "電話帳を読めません")),
+            unreadable);
+    }
+    // The skipped cards go to the log when they change.
+    std::vector<std::string> skips = SkipLines(*Directory_->Snapshot());
+    if (skips != ToldSkips_) {
+        for (const std::string& line : skips) {
+            FrontEnd_.Report(line);
+        }
+        ToldSkips_ = std::move(skips);
     }
     TellNumberPluginProblem();
     if (History_) {
@@ -535,12 +552,34 @@ std::vector<std::string> TService::Problems() const {
 }
 
 std::vector<std::string> TService::ContactsProblems() const {
+    const std::shared_ptr<const TDirectorySnapshot> snapshot = Directory_->Snapshot();
     std::vector<std::string> lines;
     if (const std::string plugin = NumberPluginProblem(); !plugin.empty()) {
         lines.push_back(plugin);
     }
-    for (const TBookProblem& problem : Directory_->Snapshot()->Problems) {
+    for (const TBookProblem& problem : snapshot->Problems) {
         lines.push_back(ProblemText(problem));
+    }
+    for (std::string& line : SkipLines(*snapshot)) {
+        lines.push_back(std::move(line));
+    }
+    return lines;
+}
+
+std::vector<std::string> TService::SkipLines(const TDirectorySnapshot& snapshot) const {
+    // A few in detail keep the history's foot short; the count tells the rest.
+    constexpr std::size_t kShownSkips = 3;
+    std::vector<std::string> lines;
+    for (const TBookSkips& skips : snapshot.Skips) {
+        for (std::size_t i = 0; i < skips.First.size() && i < kShownSkips; ++i) {
+            lines.push_back(ProblemText({skips.First[i], false}));
+        }
+        if (skips.Count > kShownSkips) {
+            lines.push_back(skips.File + ": " +
+                            Texts_.Text(TELVANE_TRANSLATE_NOOP("telvane::TWhoCalled",
+                                                               "読み飛ばした連絡先は全部で %1 件"),
+                                        std::to_string(skips.Count)));
+        }
     }
     return lines;
 }

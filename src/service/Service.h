@@ -33,6 +33,7 @@ class ISettingsStore;
 class ITimer;
 class TCallerDirectory;
 struct TBookProblem;
+struct TDirectorySnapshot;
 class TCallerMonitor;
 class THistory;
 class TOutputs;
@@ -99,7 +100,9 @@ public:
     // What does not work now, one line each: values not understood, outputs
     // that cannot work, contacts files that cannot be read.
     std::vector<std::string> Problems() const;
-    // Of those, the contacts files', as "file:line: what".
+    // Of those, the contacts files', as "file:line: what": a file that
+    // cannot be read, and the first few cards or lines skipped in a file
+    // read, with how many in all.
     std::vector<std::string> ContactsProblems() const;
     bool AutostartEnabled() const;
     // The failure in words, or empty.
@@ -168,6 +171,7 @@ private:
     // Said once: numbers that need libphonenumber are read as their digits.
     void TellNumberPluginProblem();
     std::string ProblemText(const TBookProblem& problem) const;
+    std::vector<std::string> SkipLines(const TDirectorySnapshot& snapshot) const;
 
     IFrontEnd& FrontEnd_;
     ITimer& Timer_;
@@ -183,6 +187,7 @@ private:
     std::unique_ptr<TOutputs> Outputs_;
     std::unique_ptr<TCallerDirectory> Directory_;
     std::vector<TFileStamp> Stamps_;
+    std::vector<std::string> ToldSkips_;
     std::unique_ptr<THistory> History_;
     std::function<void()> Minimized_;
     std::function<void()> Restored_;

@@ -9,6 +9,7 @@
 #include "win32/callers/HistoryWindow.h"
 #include "win32/callers/NameDialog.h"
 #include "win32/outputs/Notifier.h"
+#include "win32/outputs/SettingsDialog.h"
 #include "win32/outputs/TrayIcon.h"
 #include "win32/widgets/Fonts.h"
 #include "win32/widgets/NoticeBox.h"
@@ -200,6 +201,7 @@ void TMainForm::CreateControl(const TControlLayout& layout) {
 void TMainForm::Attach(TService& service) {
     Service_ = &service;
     Naming_ = std::make_unique<TNameDialog>(Instance_, service);
+    Settings_ = std::make_unique<TSettingsDialog>(Instance_, service);
     ApplySettings();
     Tray_->Show(WideFromUtf8(service.TrayTip()), service.AdapterUp());
 }
@@ -208,6 +210,7 @@ void TMainForm::Detach() {
     // The history goes back before the service it reads does.
     History_.reset();
     Naming_.reset();
+    Settings_.reset();
     Service_ = nullptr;
 }
 
@@ -259,6 +262,7 @@ void TMainForm::Show(int showCommand) {
 bool TMainForm::PreTranslate(MSG& message) {
     return (History_ && History_->PreTranslate(message)) ||
            (Naming_ && Naming_->PreTranslate(message)) ||
+           (Settings_ && Settings_->PreTranslate(message)) ||
            (Notice_ && Notice_->PreTranslate(message)) ||
            (Window_ && ::IsDialogMessageW(Window_, &message));
 }
@@ -345,6 +349,7 @@ HMENU TMainForm::BuildContextMenu() const {
         UiText(TELVANE_TRANSLATE_NOOP("telvane::win32::TMainForm", "着信を通知")));
     add(settings.Tray ? MF_CHECKED : 0, IDM_TRAY,
         UiText(TELVANE_TRANSLATE_NOOP("telvane::win32::TMainForm", "通知領域にアイコン")));
+    add(0, IDM_SETTINGS, UiText(TELVANE_TRANSLATE_NOOP("telvane::TMainForm", "設定...")));
     return menu;
 }
 
@@ -388,6 +393,9 @@ void TMainForm::Command(int id) {
         break;
     case IDM_CHOOSEPHONEBOOK:
         ChoosePhonebook();
+        break;
+    case IDM_SETTINGS:
+        Settings_->Open(Window_);
         break;
     case IDM_SHOW:
         ToggleVisible(true);
@@ -836,6 +844,16 @@ void TMainForm::CallersChanged() {
     }
     if (History_) {
         History_->ShowStatus();
+    }
+    if (Settings_) {
+        Settings_->ShowProblems();
+    }
+}
+
+void TMainForm::NotifyProblem(const std::string& title, const std::string& body) {
+    // Gone with the window; the service has reported the lines already.
+    if (Notifier_) {
+        Notifier_->Show(title, body, true);
     }
 }
 

@@ -2,7 +2,7 @@
 // forwards the user's actions to it. The program's logic lives in TService;
 // this class is its window, timer and window thread on Win32, with the
 // context menu, the glance, the balloon, the tray icon, the history, the
-// naming dialog and the notice box beside it.
+// naming dialog, the settings dialog and the notice box beside it.
 #pragma once
 
 #include "service/FrontEnd.h"
@@ -31,6 +31,7 @@ class THistoryWindow;
 class TNameDialog;
 class TNoticeBox;
 class TNotifier;
+class TSettingsDialog;
 class TTrayIcon;
 
 class TMainForm final : public IFrontEnd {
@@ -71,6 +72,7 @@ public:
     // For tests: the parts as the user meets them.
     THistoryWindow* History() const;
     TNameDialog* Naming() const { return Naming_.get(); }
+    TSettingsDialog* Settings() const { return Settings_.get(); }
     TGlance& Glance() const { return *Glance_; }
     TTrayIcon& Tray() const { return *Tray_; }
     TNotifier& Notifier() const { return *Notifier_; }
@@ -98,6 +100,7 @@ public:
     void ShowCall(const TCallShown& call) override;
     void ShowTray(const std::string& tooltip, bool adapterUp) override;
     void CallersChanged() override;
+    void NotifyProblem(const std::string& title, const std::string& body) override;
 
 private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -142,6 +145,7 @@ private:
     std::unique_ptr<TNotifier> Notifier_;
     std::unique_ptr<TNoticeBox> Notice_;
     std::unique_ptr<TNameDialog> Naming_;
+    std::unique_ptr<TSettingsDialog> Settings_;
     std::unique_ptr<THistoryWindow> History_;
 
     std::function<void()> ShowAbout_;

@@ -38,6 +38,20 @@
 // A notice that does not wait: the call log's outages.
 #define IDD_NOTICE 320
 #define IDC_NOTICETEXT 321
+// The settings that are no switch of the menu, below what does not work now.
+#define IDD_SETTINGS 330
+#define IDC_SETTINGSPROBLEMS 331
+#define IDC_SETTINGSFAULT 332
+#define IDC_SETTINGSHOOKLABEL 333
+#define IDC_SETTINGSHOOK 334
+#define IDC_SETTINGSMQTTURLLABEL 335
+#define IDC_SETTINGSMQTTURL 336
+#define IDC_SETTINGSMQTTTOPICLABEL 337
+#define IDC_SETTINGSMQTTTOPIC 338
+#define IDC_SETTINGSREGIONLABEL 339
+#define IDC_SETTINGSREGION 340
+#define IDC_SETTINGSPHONEBOOKLABEL 341
+#define IDC_SETTINGSPHONEBOOK 342
 
 // Menu commands of the context menu and the notification-area icon.
 #define IDM_NAMECALLER 400
@@ -50,3 +64,4 @@
 #define IDM_QUIT 407
 #define IDM_OPENPHONEBOOK 408
 #define IDM_CHOOSEPHONEBOOK 409
+#define IDM_SETTINGS 410

@@ -13,6 +13,7 @@
 namespace telvane {
 namespace {
 
+using namespace std::string_literals;
 using testing::ReadFile;
 using testing::TTempFolder;
 using testing::WriteFile;
@@ -27,6 +28,16 @@ struct TFileCase {
 
 std::string Card(const std::string& lines) {
     return "BEGIN:VCARD\r\nVERSION:3.0\r\n" + lines + "END:VCARD\r\n";
+}
+
+// The text as Windows address books save it: UTF-16 with a byte order mark.
+std::string Utf16(const std::u16string& text, bool bigEndian) {
+    std::string bytes;
+    for (const char16_t unit : u"\uFEFF" + text) {
+        const char high = static_cast<char>(unit >> 8), low = static_cast<char>(unit & 0xFF);
+        bytes += bigEndian ? std::string{high, low} : std::string{low, high};
+    }
+    return bytes;
 }
 
 TEST(PhonebookTest, ReadsExportedFiles) {
@@ -88,6 +99,16 @@ TEST(PhonebookTest, ReadsExportedFiles) {
         {"CSV of name,number in Shift_JIS",
          "\x8E\x52\x93\x63,0312345678\n",
          {{"0312345678", "山田"}}},
+        {"UTF-16 LE: a character beyond the BMP, and a broken surrogate",
+         Utf16(u"BEGIN:VCARD\r\nVERSION:3.0\r\nFN:𠮷田\r\nTEL:0312345678\r\nEND:VCARD\r\n"
+               u"BEGIN:VCARD\r\nFN:\xD842x\r\nTEL:0612345678\r\nEND:VCARD\r\n",
+               false),
+         {{"0312345678", "𠮷田"}, {"0612345678", "\uFFFDx"}}},
+        {"UTF-16 BE, vCard 2.1 quoted-printable Shift_JIS",
+         Utf16(u"BEGIN:VCARD\nVERSION:2.1\nN;CHARSET=SHIFT_JIS;ENCODING=QUOTED-PRINTABLE:=8E=52=93="
+               u"63;=91=BE=98=59\nTEL;CELL:09012345678\nEND:VCARD\n",
+               true),
+         {{"09012345678", "山田 太郎"}}},
     };
     TTempFolder folder;
     const TNumberKnowledge numbers("JP", "ja");
@@ -109,11 +130,11 @@ struct TBadCase {
     const char* What;
     std::string Bytes;
     bool Refused;
-    std::size_t Line; // of the refusal, or of the skipped card (0: none skipped)
+    std::vector<std::size_t> Lines; // of the refusal, or of each skipped card
 };
 
 // Each bad file is refused with its line, keeping the book loaded before, or
-// loses only the bad card.
+// loses only the bad cards, whatever they hold.
 TEST(PhonebookTest, BadFilesAreRefusedOrSkippedWithTheirLine) {
     const std::string good = Card("FN:Good\r\nTEL:0312345678\r\n");
     std::string manyCards;
@@ -125,20 +146,27 @@ TEST(PhonebookTest, BadFilesAreRefusedOrSkippedWithTheirLine) {
          std::string("\x7F"
                      "ELF\x02\x01\n\x01\x00\x00",
                      10),
-         true, 2},
-        {"binary junk without zero bytes", "\xC3\x28\xFF\xFE\xA0\n\x80\x81,\x82\n", true, 1},
-        {"UTF-16",
-         std::string("\xFF\xFE"
-                     "B\0E\0",
-                     6),
-         true, 0},
-        {"more cards than the limit", manyCards, true, 4 * kMaxPhonebookCards + 1},
+         true,
+         {2}},
+        {"binary junk without zero bytes", "\xC3\x28\xFF\xFE\xA0\n\x80\x81,\x82\n", true, {1}},
+        {"more cards than the limit", manyCards, true, {4 * kMaxPhonebookCards + 1}},
         {"unterminated quoted-printable",
          Card("FN;ENCODING=QUOTED-PRINTABLE:Bad=4=\r\n") + good +
              "BEGIN:VCARD\r\nTEL;ENCODING=QUOTED-PRINTABLE:=30=",
-         false, 10},
-        {"TEL without digits", good + Card("FN:NoDigits\r\nTEL:unknown\r\n"), false, 6},
-        {"CSV line with an open quote", "0312345678,Good\n\"0612345678,Open\n", false, 2},
+         false,
+         {3, 10}},
+        {"TEL without digits", good + Card("FN:NoDigits\r\nTEL:unknown\r\n"), false, {6}},
+        {"CSV line with an open quote", "0312345678,Good\n\"0612345678,Open\n", false, {2}},
+        {"a card with a NUL, one of binary junk, a broken quoted-printable run",
+         Card("FN:Nul\r\nTEL:0612\0"s + "345678\r\n") +
+             "BEGIN:VCARD\r\n\x89PNG\x1A\x07\xFF\xD8\x03\r\n\x10\x80\nEND:VCARD\r\n" +
+             Card("N;ENCODING=QUOTED-PRINTABLE:=E5=B1=B1=G0\r\nTEL:0721234567\r\n") + good,
+         false,
+         {4, 7, 12}},
+        {"UTF-16 CSV, a line with a NUL",
+         Utf16(u"0312345678,Good\r\n0612345678,\0Bad\r\n"s, false),
+         false,
+         {2}},
     };
     TTempFolder folder;
     const TNumberKnowledge numbers("JP", "en");
@@ -154,7 +182,7 @@ TEST(PhonebookTest, BadFilesAreRefusedOrSkippedWithTheirLine) {
         if (c.Refused) {
             ASSERT_TRUE(error.has_value());
             EXPECT_EQ(error->File, file.u8string());
-            EXPECT_EQ(error->Line, c.Line);
+            EXPECT_EQ(error->Line, c.Lines.at(0));
             EXPECT_FALSE(error->What.empty());
             EXPECT_EQ(book.NameFor(numbers.MatchKey("0451234567")).value_or(""), "Before");
             continue;
@@ -162,9 +190,11 @@ TEST(PhonebookTest, BadFilesAreRefusedOrSkippedWithTheirLine) {
         ASSERT_FALSE(error.has_value()) << error->What;
         EXPECT_EQ(book.NameFor(numbers.MatchKey("0312345678")).value_or(""), "Good");
         EXPECT_FALSE(book.NameFor(numbers.MatchKey("0451234567")).has_value());
-        ASSERT_EQ(book.SkippedCount(), c.Line > 0 ? 1u : 0u);
-        if (c.Line > 0) {
-            EXPECT_EQ(book.Warnings().at(0).Line, c.Line);
+        EXPECT_FALSE(book.NameFor(numbers.MatchKey("0612345678")).has_value());
+        ASSERT_EQ(book.SkippedCount(), c.Lines.size());
+        for (std::size_t i = 0; i < c.Lines.size(); ++i) {
+            EXPECT_EQ(book.Warnings().at(i).Line, c.Lines[i]);
+            EXPECT_EQ(book.Warnings().at(i).File, file.u8string());
         }
     }
 

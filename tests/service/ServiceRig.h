@@ -68,6 +68,9 @@ public:
         AdapterUp = adapterUp;
     }
     void CallersChanged() override { ++CallersChangedCount; }
+    void NotifyProblem(const std::string& title, const std::string& body) override {
+        Alerts.push_back(title + "\n" + body);
+    }
 
     // Runs what other threads posted until done() holds, for up to 20 s.
     bool Settle(const std::function<bool()>& done) {
@@ -98,7 +101,7 @@ public:
     std::string Hint, Number, Time, Status, Glance, Details, Tray;
     bool AdapterUp = true, Minimized = false;
     int Results = 0, CallersChangedCount = 0;
-    std::vector<std::string> Messages, Errors, Notices;
+    std::vector<std::string> Messages, Errors, Notices, Alerts;
     std::vector<TCallShown> Calls;
 
 private:

@@ -1,8 +1,8 @@
 // The Windows front end on the real window, over the real service with a
 // simulated adapter behind the port: the caller at a glance, in the balloon
 // and the tray's tooltip, the window brought back from the tray, the menu,
-// the history's foot, the notice box, the log-off without a box, and the
-// texts fitting the window.
+// the history's foot and the settings dialog with the contacts' problems,
+// the notice box, the log-off without a box, and the texts fitting the window.
 #include "win32/MainForm.h"
 #include "monitor/CallerMonitor.h"
 #include "monitor/Settings.h"
@@ -16,6 +16,7 @@
 #include "win32/callers/Glance.h"
 #include "win32/callers/HistoryWindow.h"
 #include "win32/outputs/Notifier.h"
+#include "win32/outputs/SettingsDialog.h"
 #include "win32/outputs/TrayIcon.h"
 #include "win32/widgets/NoticeBox.h"
 
@@ -211,7 +212,8 @@ TEST(MainFormTest, ANewCallerShowsInTheGlanceBalloonAndTrayAndBringsTheWindowBac
     ::GetWindowRect(rig.Control(IDC_NUMBERLABEL), &number);
     EXPECT_GE(glance.top, number.bottom) << "the glance covers the number";
     EXPECT_EQ(form.Notifier().Title(), L"山田");
-    EXPECT_EQ(form.Notifier().Body().rfind(L"0312345678\n", 0), 0u)
+    // The number in its national format and its area, as on Linux.
+    EXPECT_EQ(form.Notifier().Body().rfind(L"03-1234-5678\n東京", 0), 0u)
         << WideText(form.Notifier().Body());
     EXPECT_NE(form.Tray().Tip().find(L"山田"), std::wstring::npos);
     EXPECT_TRUE(form.Tray().AdapterUp());
@@ -238,19 +240,51 @@ TEST(MainFormTest, ANewCallerShowsInTheGlanceBalloonAndTrayAndBringsTheWindowBac
     EXPECT_EQ(boxes.Boxes(), 0);
 }
 
-TEST(MainFormTest, ContactsProblemsShowAtTheHistorysFootWithoutABox) {
+// A chosen file that cannot be read comes once as a balloon; what is wrong
+// with the contacts, also the cards skipped, shows at the history's foot and
+// in the settings dialog, which says what it refuses without a box.
+TEST(MainFormTest, ContactsProblemsShowAtTheHistorysFootAndInTheSettingsWithoutABox) {
     TBoxWatch boxes;
+    // Also with no balloon for callers.
     TRig rig([](ISettingsStore& store, const fs::path& folder) {
         store.WriteUtf8Text("Phonebook", (folder / "missing.vcf").u8string());
+        store.WriteFlag("Notify", false);
     });
-    ASSERT_TRUE(PumpUntil([&] { return !rig.Service->ContactsProblems().empty(); }));
+    ASSERT_TRUE(PumpUntil([&] { return rig.Form.Notifier().Count() > 0; }));
+    EXPECT_EQ(rig.Form.Notifier().Title(), L"電話帳を読めません");
+    EXPECT_NE(rig.Form.Notifier().Body().find(L"missing.vcf: ファイルがありません"),
+              std::wstring::npos);
     THistoryWindow& history = rig.Form.ShowHistory();
     ASSERT_NE(history.Handle(), nullptr);
     ASSERT_TRUE(PumpUntil([&] { return !history.History()->Reading(); }));
-    const std::wstring status = TextOf(::GetDlgItem(history.Handle(), IDC_HISTORYSTATUS));
+    const HWND foot = ::GetDlgItem(history.Handle(), IDC_HISTORYSTATUS);
+    const std::wstring status = TextOf(foot);
     EXPECT_EQ(status.rfind(L"1 件の着信\r\n電話帳: ", 0), 0u) << status;
     EXPECT_NE(status.find(L"missing.vcf: ファイルがありません"), std::wstring::npos) << status;
     EXPECT_EQ(ListView_GetItemCount(::GetDlgItem(history.Handle(), IDC_HISTORYLIST)), 1);
+
+    std::ofstream(rig.Folder / "missing.vcf", std::ios::binary)
+        << std::string("BEGIN:VCARD\r\nFN:Nul\r\nTEL:0612") + '\0' + "\r\nEND:VCARD\r\n"
+        << kCard;
+    rig.Service->FilesChanged();
+    ASSERT_TRUE(PumpUntil([&] {
+        return TextOf(foot).find(L"missing.vcf:3: ") != std::wstring::npos;
+    })) << WideText(TextOf(foot));
+    rig.Form.Command(IDM_SETTINGS);
+    const HWND settings = rig.Form.Settings()->Handle();
+    ASSERT_NE(settings, nullptr);
+    EXPECT_NE(TextOf(::GetDlgItem(settings, IDC_SETTINGSPROBLEMS)).find(L"missing.vcf:3: "),
+              std::wstring::npos);
+    ::SetDlgItemTextW(settings, IDC_SETTINGSREGION, L"JPN");
+    ::SendMessageW(settings, WM_COMMAND, IDOK, 0);
+    EXPECT_NE(TextOf(::GetDlgItem(settings, IDC_SETTINGSFAULT)), L"");
+    ::SetDlgItemTextW(settings, IDC_SETTINGSREGION, L"us");
+    ::SendMessageW(settings, WM_COMMAND, IDOK, 0);
+    EXPECT_EQ(rig.Form.Settings()->Handle(), nullptr);
+    rig.Store.OpenKey(SettingsKey, false);
+    EXPECT_EQ(rig.Store.ReadText("Region"), std::string("US"));
+    rig.Store.CloseKey();
+    EXPECT_EQ(rig.Form.Notifier().Count(), 1);
     EXPECT_EQ(boxes.Boxes(), 0);
 
     // Closed by the user, it gives the history back.

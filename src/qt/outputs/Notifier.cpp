@@ -48,30 +48,42 @@ TNotifier::TNotifier(QObject* parent) : QObject(parent) {
 }
 
 void TNotifier::Show(const QString& summary, const QString& body, const std::string& caller) {
-    if (!Connected_) {
-        Fail(QStringLiteral("no D-Bus session bus"));
-        return;
-    }
     Caller_ = caller;
     QStringList actions;
     if (Actions_) {
         actions << QStringLiteral("default") << tr("表示") << QStringLiteral("name")
                 << tr("名前を付ける");
     }
+    Send(QStringLiteral("call-start"), summary, body, actions, LastId_,
+         [this](unsigned id) { LastId_ = id; });
+}
+
+void TNotifier::ShowProblem(const QString& summary, const QString& body) {
+    Send(QStringLiteral("dialog-warning"), summary, body, {}, ProblemId_,
+         [this](unsigned id) { ProblemId_ = id; });
+}
+
+void TNotifier::Send(const QString& icon, const QString& summary, const QString& body,
+                     const QStringList& actions, unsigned replaces,
+                     std::function<void(unsigned)> shown) {
+    if (!Connected_) {
+        Fail(QStringLiteral("no D-Bus session bus"));
+        return;
+    }
     QDBusMessage notify = Call(QStringLiteral("Notify"));
-    notify << QStringLiteral("Telvane") << LastId_ << QStringLiteral("call-start") << summary
-           << body << actions << QVariantMap{} << -1;
+    notify << QStringLiteral("Telvane") << replaces << icon << summary << body << actions
+           << QVariantMap{} << -1;
     auto* watcher =
         new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(notify), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
-            [this](QDBusPendingCallWatcher* call) {
+            [this, shown = std::move(shown)](QDBusPendingCallWatcher* call) {
                 QDBusPendingReply<unsigned> reply = *call;
                 if (reply.isError()) {
                     Fail(reply.error().message());
                 } else {
-                    LastId_ = reply.value();
+                    shown(reply.value());
                     Reported_ = false;
-                    emit Shown(LastId_);
+                    emit Shown(reply.value());
                 }
                 call->deleteLater();
             });

@@ -17,10 +17,11 @@ TNotifier::~TNotifier() {
     ::KillTimer(Window_, kBalloonTimer);
 }
 
-void TNotifier::Show(const std::string& title, const std::string& body) {
+void TNotifier::Show(const std::string& title, const std::string& body, bool warning) {
     Title_ = WideFromUtf8(title);
     Body_ = WideFromUtf8(body);
-    Icon_.Balloon(Title_, Body_);
+    ++Count_;
+    Icon_.Balloon(Title_, Body_, warning ? NIIF_WARNING : NIIF_INFO);
     if (!Icon_.Kept() && Icon_.Shown()) {
         ::SetTimer(Window_, kBalloonTimer, kBalloonMilliseconds, nullptr);
     }

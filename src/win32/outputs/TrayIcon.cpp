@@ -127,7 +127,7 @@ void TTrayIcon::Show(const std::wstring& tip, bool adapterUp) {
     Modify(NIF_TIP | NIF_ICON);
 }
 
-void TTrayIcon::Balloon(const std::wstring& title, const std::wstring& text) {
+void TTrayIcon::Balloon(const std::wstring& title, const std::wstring& text, DWORD icon) {
     Add();
     if (!Shown_) {
         return;
@@ -137,7 +137,7 @@ void TTrayIcon::Balloon(const std::wstring& title, const std::wstring& text) {
     const std::wstring fittedText = Fit(text, std::size(data.szInfo));
     std::copy(fittedTitle.begin(), fittedTitle.end(), data.szInfoTitle);
     std::copy(fittedText.begin(), fittedText.end(), data.szInfo);
-    data.dwInfoFlags = NIIF_INFO;
+    data.dwInfoFlags = icon;
     ::Shell_NotifyIconW(NIM_MODIFY, &data);
 }
 

@@ -28,8 +28,9 @@ public:
     void Show(const std::wstring& tip, bool adapterUp);
     const std::wstring& Tip() const { return Tip_; }
     bool AdapterUp() const { return Up_; }
-    // Shows a balloon; without a kept icon one is added for it.
-    void Balloon(const std::wstring& title, const std::wstring& text);
+    // Shows a balloon (icon: NIIF_INFO or NIIF_WARNING); without a kept icon
+    // one is added for it.
+    void Balloon(const std::wstring& title, const std::wstring& text, DWORD icon = NIIF_INFO);
     // The balloon went (timed out, clicked or closed): a temporary icon goes.
     void BalloonEnded();
 

@@ -15,6 +15,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -23,6 +25,7 @@
 #include <QDBusVirtualObject>
 #include <QInputDialog>
 #include <QLabel>
+#include <QMenu>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTest>
@@ -37,6 +40,20 @@ using testing::WriteFile;
 
 testing::TTempFolder* ConfigHome = nullptr;
 
+// A notification server that answers for one notification, 7, and counts
+// those that say the contacts cannot be read.
+class TNotificationServer final : public QDBusVirtualObject {
+public:
+    bool handleMessage(const QDBusMessage& message, const QDBusConnection& bus) override {
+        if (message.arguments().value(3).toString() == QString::fromUtf8("電話帳を読めません")) {
+            ++Unreadable;
+        }
+        return message.member() == "Notify" && bus.send(message.createReply(7u));
+    }
+    QString introspect(const QString&) const override { return {}; }
+    std::atomic<int> Unreadable{0};
+};
+
 const std::string kYamadaCard = "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:山田太郎\r\n"
                                 "TEL;TYPE=WORK:+81 3-1234-5678\r\nEND:VCARD\r\n";
 
@@ -48,7 +65,45 @@ protected:
         Adapter.LinkAs(Folder() / "ports", 1);
         WriteFile(ConfigHome->Path() / "Maruvo" / "Telvane.conf", "[1.0]\nPort=COM1\n");
     }
-    void TearDown() override { Program.reset(); }
+    void TearDown() override {
+        Program.reset();
+        if (Server.isConnected()) {
+            QDBusConnection::disconnectFromBus("server");
+        }
+    }
+    // One private session bus for the suite: the program's connection to the
+    // session bus is made once.
+    static void SetUpTestSuite() {
+        const std::filesystem::path socket = ConfigHome->Path() / "bus";
+        WriteFile(ConfigHome->Path() / "bus.conf",
+                  "<busconfig><type>session</type><listen>unix:path=" + socket.string() +
+                      "</listen><policy context=\"default\"><allow send_destination=\"*\"/>"
+                      "<allow receive_sender=\"*\"/><allow own=\"*\"/></policy></busconfig>\n");
+        Bus = SpawnProcess(
+            {{"dbus-daemon", "--config-file=" + (ConfigHome->Path() / "bus.conf").string(),
+              "--nofork"},
+             {}},
+            BusError);
+        BusUp = Bus && QTest::qWaitFor([&] { return std::filesystem::exists(socket); });
+        if (BusUp) {
+            qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + QByteArray::fromStdString(socket));
+        }
+    }
+    static void TearDownTestSuite() {
+        if (Bus) {
+            Bus->Kill();
+        }
+    }
+    // The notification server on the bus; false without a bus.
+    bool ServeNotifications() {
+        if (!BusUp) {
+            return false;
+        }
+        Server = QDBusConnection::connectToBus(qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS"),
+                                               "server");
+        return Server.registerVirtualObject("/org/freedesktop/Notifications", &Notifications) &&
+               Server.registerService("org.freedesktop.Notifications");
+    }
     static std::filesystem::path Folder() { return ConfigHome->Path() / "Maruvo" / "Telvane"; }
 
     // The window with the feature, after its first result shows the caller.
@@ -66,6 +121,11 @@ protected:
     tasim::TPtyAdapter Adapter;
     std::unique_ptr<testing::TProgram> Program;
     TMainForm* Form = nullptr;
+    QDBusConnection Server{QString()};
+    TNotificationServer Notifications;
+    static inline std::unique_ptr<TChildProcess> Bus;
+    static inline std::string BusError;
+    static inline bool BusUp = false;
 };
 
 // The glance sits in the free row and shows only when it has something to
@@ -112,37 +172,12 @@ TEST_F(Callers, PhonebookEditsAndNamesShowWithoutRestart) {
     EXPECT_EQ(ReadFile(book), "0312345678,鈴木一郎\n");
 }
 
-// A notification server that answers for one notification, 7.
-class TNotificationServer final : public QDBusVirtualObject {
-public:
-    bool handleMessage(const QDBusMessage& message, const QDBusConnection& bus) override {
-        return message.member() == "Notify" && bus.send(message.createReply(7u));
-    }
-    QString introspect(const QString&) const override { return {}; }
-};
-
 // A server on a private session bus that repeats the "name" action, as some
 // do: one naming dialog, in front.
 TEST_F(Callers, ARepeatedNameActionOpensOneDialogInFront) {
-    const std::filesystem::path socket = ConfigHome->Path() / "bus";
-    WriteFile(ConfigHome->Path() / "bus.conf",
-              "<busconfig><type>session</type><listen>unix:path=" + socket.string() +
-                  "</listen><policy context=\"default\"><allow send_destination=\"*\"/>"
-                  "<allow receive_sender=\"*\"/><allow own=\"*\"/></policy></busconfig>\n");
-    std::string error;
-    const std::unique_ptr<TChildProcess> daemon = SpawnProcess(
-        {{"dbus-daemon", "--config-file=" + (ConfigHome->Path() / "bus.conf").string(), "--nofork"},
-         {}},
-        error);
-    if (!daemon || !QTest::qWaitFor([&] { return std::filesystem::exists(socket); })) {
-        GTEST_SKIP() << "no dbus-daemon: " << error;
+    if (!ServeNotifications()) {
+        GTEST_SKIP() << "no dbus-daemon: " << BusError;
     }
-    const QByteArray address = "unix:path=" + QByteArray::fromStdString(socket.string());
-    qputenv("DBUS_SESSION_BUS_ADDRESS", address);
-    QDBusConnection server = QDBusConnection::connectToBus(address, "server");
-    TNotificationServer object;
-    ASSERT_TRUE(server.registerVirtualObject("/org/freedesktop/Notifications", &object));
-    ASSERT_TRUE(server.registerService("org.freedesktop.Notifications"));
     ASSERT_NO_FATAL_FAILURE(Show("0312345678"));
 
     // The window's own notifier, as the program wires it.
@@ -168,15 +203,47 @@ TEST_F(Callers, ARepeatedNameActionOpensOneDialogInFront) {
     for (int i = 0; i < 20; ++i) {
         QDBusMessage signal = QDBusMessage::createSignal(
             "/org/freedesktop/Notifications", "org.freedesktop.Notifications", "ActionInvoked");
-        server.send(signal << 7u << QStringLiteral("name"));
+        Server.send(signal << 7u << QStringLiteral("name"));
     }
     ASSERT_TRUE(QTest::qWaitFor([&] { return dialogs >= 0; }, 20000));
     ASSERT_EQ(dialogs, 1);
     QInputDialog* dialog = Form->findChild<QInputDialog*>();
     EXPECT_TRUE(QTest::qWaitFor([&] { return dialog->isActiveWindow(); }));
     dialog->reject();
-    QDBusConnection::disconnectFromBus("server");
-    daemon->Kill();
+}
+
+// A chosen file that cannot be read is notified once; the cards skipped in
+// it later show at the history's foot and in the settings dialog.
+TEST_F(Callers, SkippedCardsShowAtTheFootAndInTheSettingsAndAMissingFileIsNotifiedOnce) {
+    if (!ServeNotifications()) {
+        GTEST_SKIP() << "no dbus-daemon: " << BusError;
+    }
+    const auto book = ConfigHome->Path() / "contacts.vcf";
+    std::filesystem::remove(book);
+    WriteFile(ConfigHome->Path() / "Maruvo" / "Telvane.conf",
+              "[1.0]\nPort=COM1\nPhonebook=" + book.string() + "\n");
+    ASSERT_NO_FATAL_FAILURE(Show("0312345678"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Notifications.Unreadable > 0; }));
+    WriteFile(book,
+              "BEGIN:VCARD\r\nFN:Nul\r\nTEL:0612\0"s + "345678\r\nEND:VCARD\r\n" + kYamadaCard);
+    const THistoryWindow& window = Form->ShowHistory();
+    const QString skipped = QString::fromStdString(book.string() + ":3: ");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window.Status()->text().contains(skipped); }))
+        << window.Status()->text().toStdString();
+    QString problems;
+    QTimer::singleShot(0, [&problems] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        ASSERT_NE(dialog, nullptr);
+        problems = dialog->findChild<QLabel*>("Problems")->text();
+        dialog->close();
+    });
+    for (QAction* action : Form->ContextMenu()->actions()) {
+        if (action->text() == QString::fromUtf8("設定...")) {
+            action->trigger();
+        }
+    }
+    EXPECT_TRUE(problems.contains(skipped)) << problems.toStdString();
+    EXPECT_EQ(Notifications.Unreadable, 1);
 }
 
 // The history window's actions work on the selected call; it gives its
