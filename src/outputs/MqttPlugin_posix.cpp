@@ -8,7 +8,7 @@
 
 extern "C" {
 using TMakePublisher = telvane::IMqttPublisher* (*)(const telvane::TMqttUrl&, const std::string&,
-                                                   const std::string&, telvane::TReport);
+                                                    const std::string&, telvane::TReport);
 using TTopicFault = int (*)(const std::string&);
 }
 

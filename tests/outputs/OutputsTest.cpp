@@ -1,8 +1,8 @@
 // The outputs without a broker: the texts they send and the hook command.
+#include "outputs/Outputs.h"
 #include "outputs/CommandLine.h"
 #include "outputs/HookRunner.h"
 #include "outputs/MqttUrl.h"
-#include "outputs/Outputs.h"
 
 #include "../monitor/TempFolder.h"
 
