@@ -39,7 +39,7 @@ install(FILES ${_pkg_src}/telvane.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons
 
 # Manual pages and the changelog, compressed as Debian wants them: gzip -9,
 # no name or time stamp inside.
-foreach(page telvane.1 ta-sim.1 changelog)
+foreach(page telvane.1 ta-sim.1 telvaned.8 changelog)
   set(gz ${_pkg_out}/${page}.gz)
   add_custom_command(OUTPUT ${gz}
       COMMAND ${TELVANE_GZIP} -9nc ${_pkg_src}/${page} > ${gz}
@@ -49,6 +49,10 @@ foreach(page telvane.1 ta-sim.1 changelog)
 endforeach()
 install(FILES ${_pkg_out}/telvane.1.gz ${_pkg_out}/ta-sim.1.gz
     DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${_pkg_out}/telvaned.8.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man8)
+# The system service: installed, not enabled (no maintainer script enables
+# it). Debian 12 keeps units in /lib, not /usr/lib.
+install(FILES ${_pkg_src}/telvaned.service DESTINATION /lib/systemd/system)
 install(FILES ${_pkg_out}/changelog.gz ${_pkg_src}/copyright
     DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/telvane)
 
@@ -59,7 +63,7 @@ install(FILES ${_pkg_src}/${TELVANE_APP_ID}.desktop DESTINATION ${CMAKE_INSTALL_
 
 add_custom_target(telvane_package_data ALL DEPENDS ${_pkg_files})
 
-install(TARGETS telvane ta-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS telvane telvaned ta-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 # The plugins (libphonenumber's, MQTT's), private to the program, found from
 # it as ../lib/telvane/plugins (a folder of its own: no ldconfig for it).
 foreach(_plugin telvane_phonenumber telvane_mqtt)
@@ -83,6 +87,10 @@ set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
 caller on an ISDN line and the time the call was detected. It asks an ISDN
 terminal adapter on a serial port for its diagnosis listing at an interval
 from 15 seconds to 30 minutes, and can write every caller to a call log.
+.
+telvaned does the same without a desktop, for a home server: its lines go
+to the journal, and a system service (not enabled) runs it with settings in
+/etc/telvane.
 .
 The package also holds ta-sim, a simulated terminal adapter on a
 pseudo-terminal, for trying Telvane without a line.")

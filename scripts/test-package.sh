@@ -5,7 +5,9 @@
 #   2. the file list of the package, unpacked into a temporary root;
 #   3. the unpacked telvane, run offscreen as an unprivileged user with a
 #      private home against the unpacked ta-sim: a call reaches the call log
-#      in the XDG data folder, since the program's folder is not writable.
+#      in the XDG data folder, since the program's folder is not writable;
+#   4. the unpacked telvaned: its unit (systemd-analyze verify and security),
+#      and the program itself, without Qt, logging a call from ta-sim.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 repo=$PWD
@@ -30,7 +32,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-cmake --build "$build" --target telvane telvane_phonenumber telvane_mqtt ta-sim telvane_package_data >/dev/null
+cmake --build "$build" --target telvane telvaned telvane_phonenumber telvane_mqtt ta-sim telvane_package_data >/dev/null
 rm -rf "$build/package"
 if ! (cd "$build" && cpack -G DEB -B "$build/package") >"$work/cpack.log" 2>&1; then
     cat "$work/cpack.log" >&2
@@ -56,8 +58,10 @@ fi
 echo "lintian: no errors"
 
 echo "== file list"
-expected="usr/bin/ta-sim
+expected="lib/systemd/system/telvaned.service
+usr/bin/ta-sim
 usr/bin/telvane
+usr/bin/telvaned
 usr/lib/telvane/plugins/libtelvane-mqtt.so
 usr/lib/telvane/plugins/libtelvane-phonenumber.so
 usr/share/applications/$id.desktop
@@ -70,6 +74,7 @@ expected+="
 usr/share/icons/hicolor/scalable/apps/$id.svg
 usr/share/man/man1/ta-sim.1.gz
 usr/share/man/man1/telvane.1.gz
+usr/share/man/man8/telvaned.8.gz
 usr/share/metainfo/$id.metainfo.xml"
 actual=$(cd "$root" && find . -type f | sed 's|^\./||' | LC_ALL=C sort)
 if [ "$actual" != "$(echo "$expected" | LC_ALL=C sort)" ]; then
@@ -143,4 +148,44 @@ wait "$program" || true
 program=""
 grep -q '^LogRing=1' "$home/config/Maruvo/Telvane.conf"
 echo "Call log: $(tr -d '\r' <"$log")"
+
+echo "== the installed telvaned"
+gzip -dc "$root/usr/share/man/man8/telvaned.8.gz" >"$work/telvaned.8"
+bash tests/daemon/unit-check.sh "$root/lib/systemd/system/telvaned.service" \
+    "$root/usr/bin/telvaned" "$work/telvaned.8"
+if ldd "$root/usr/bin/telvaned" | grep -Eq 'libQt|libmosquitto|libssl'; then
+    echo "telvaned links Qt, libmosquitto or OpenSSL" >&2
+    exit 1
+fi
+"$root/usr/bin/telvaned" --help | grep -q '^Usage: telvaned'
+# A settings file of its own, as the system service has, never written; the
+# adapter named by its link, so that a missing link never means a real port.
+printf '[1.0]\nInterval=15秒\nLogRing=1\nMqttUrl=mqtt://127.0.0.1:9\n' >"$work/telvaned.conf"
+chmod a+r "$work/telvaned.conf"
+cp "$work/telvaned.conf" "$work/telvaned.conf.before"
+state=$home/state
+run "$root/usr/bin/telvaned" --config "$work/telvaned.conf" --state-dir "$state" \
+    --log-dir "$state" --device "$home/config/Maruvo/Telvane/ports/COM1" 2>"$work/telvaned.err" &
+program=$!
+for _ in $(seq 300); do
+    [ -s "$state/RingLog.txt" ] && break
+    sleep 0.1
+done
+if ! grep -Eq ',0312345678'$'\r''$' "$state/RingLog.txt" 2>/dev/null ||
+    ! grep -q "$root/usr/lib/telvane/plugins/libtelvane-mqtt.so" "/proc/$program/maps"; then
+    echo "The installed telvaned logged no call or did not open its MQTT plugin" >&2
+    cat "$events" "$work/telvaned.err" >&2
+    exit 1
+fi
+kill -TERM "$program"
+status=0
+wait "$program" || status=$?
+program=""
+if [ "$status" != 0 ] || ! grep -q '^Magic10=.*0312345678' "$state/telvaned.state" ||
+    ! cmp -s "$work/telvaned.conf" "$work/telvaned.conf.before"; then
+    echo "telvaned did not save its state as it should (status $status)" >&2
+    cat "$work/telvaned.err" >&2
+    exit 1
+fi
+head -n 1 "$work/telvaned.err"
 echo "Package checks passed."

@@ -146,6 +146,14 @@ TCommErrorHandler SetCommErrorHandler(TCommErrorHandler Handler);
 // default $XDG_CONFIG_HOME/Maruvo/Telvane/ports); set once, before the first
 // Open. Windows has COM names of its own and ignores it.
 void SetComPortsFolder(std::string Folder);
+// POSIX: a device that every "COMn" opens instead, whatever its number (a
+// program told the device itself); empty goes back to the ports folder. Set
+// once, before the first Open. Windows ignores it.
+void SetComDevice(std::string Device);
+// The device that "COMn" opens now, for messages: the fixed device, the link
+// in the ports folder or the on-board port; empty when the name has none.
+// Windows: the name itself.
+std::string ComDevicePath(const std::string& Name);
 
 // ---------------------------------------------------------------------------
 // The watch thread of one opening of a port. Created by Open, stopped and

@@ -3,7 +3,8 @@
 //
 // Devices. "COMn" is the symbolic link COMn in $XDG_CONFIG_HOME/Maruvo/
 // Telvane/ports (default ~/.config/...) when it exists, otherwise /dev/ttyS<n-1>;
-// COM0 has no default device. The device is opened non-blocking, held with
+// COM0 has no default device. A fixed device (SetComDevice) stands for every
+// name. The device is opened non-blocking, held with
 // flock (which binds root too) and TIOCEXCL, and put into raw mode; its
 // original settings come back when it is closed.
 //
@@ -291,6 +292,7 @@ struct TPort {
 
 std::mutex PortsFolderMutex;
 std::string ChosenPortsFolder;
+std::string FixedDevice;
 
 std::string PortsFolder() {
     {
@@ -313,6 +315,11 @@ std::string PortsFolder() {
 
 // The device path of "COMn"; empty if the name is no COM name or has no device.
 std::string DevicePath(const std::string& Name) {
+    {
+        std::lock_guard<std::mutex> lock(PortsFolderMutex);
+        if (!FixedDevice.empty())
+            return FixedDevice;
+    }
     if (Name.size() < 4 || Name.compare(0, 3, "COM") != 0 || Name.size() > 6)
         return std::string();
     unsigned number = 0;
@@ -1165,6 +1172,15 @@ bool TPosixCommPlatform::GetOverlappedResult(TCommHandle /*Handle*/, TCommOverla
 void SetComPortsFolder(std::string Folder) {
     std::lock_guard<std::mutex> lock(PortsFolderMutex);
     ChosenPortsFolder = std::move(Folder);
+}
+
+void SetComDevice(std::string Device) {
+    std::lock_guard<std::mutex> lock(PortsFolderMutex);
+    FixedDevice = std::move(Device);
+}
+
+std::string ComDevicePath(const std::string& Name) {
+    return DevicePath(Name);
 }
 
 std::shared_ptr<TCommPlatform> CommNativePlatform() {

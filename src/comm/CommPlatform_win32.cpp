@@ -346,6 +346,12 @@ bool TWin32CommPlatform::GetOverlappedResult(TCommHandle Port, TCommOverlapped& 
 
 void SetComPortsFolder(std::string /*Folder*/) {}
 
+void SetComDevice(std::string /*Device*/) {}
+
+std::string ComDevicePath(const std::string& Name) {
+    return Name;
+}
+
 std::shared_ptr<TCommPlatform> CommNativePlatform() {
     static const std::shared_ptr<TCommPlatform> platform = std::make_shared<TWin32CommPlatform>();
     return platform;

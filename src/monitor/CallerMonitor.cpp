@@ -98,7 +98,7 @@ void TCallerMonitor::Check() {
     CheckPending = false;
 
     const std::string portText = Env.View.PortText();
-    if (portText.empty()) {
+    if (portText.empty() && !Env.FixedDevice) {
         Env.View.SetNumberCaption(texts::kNumberNoPort);
         Env.View.SetStatusCaption(texts::kStatusNoPort);
         return;
@@ -109,7 +109,7 @@ void TCallerMonitor::Check() {
     Env.View.SetStatusCaption(texts::kStatusQuerying);
     QueryTime = Env.Clock.Now();
 
-    const std::uint8_t port = PortNumberFromText(portText);
+    const std::uint8_t port = Env.FixedDevice ? 1 : PortNumberFromText(portText);
     try {
         Env.Comm1.SetPort(port);
         Env.Comm1.Open();

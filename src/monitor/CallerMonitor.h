@@ -44,6 +44,9 @@ struct TMonitorEnvironment {
     IReceiveWakeup& Wakeup;
     // Optional: told of each new caller and of the adapter's reachability.
     ICallSink* CallSink = nullptr;
+    // The port opens one device whatever the port text says, so an empty or
+    // unreadable text queries it too.
+    bool FixedDevice = false;
 };
 
 class TCallerMonitor {

@@ -90,6 +90,7 @@ TService::TService(IFrontEnd& frontEnd, ITimer& timer, ISettingsStore& store,
     if (!Places_.PortsFolder.empty()) {
         SetComPortsFolder(Places_.PortsFolder.string());
     }
+    SetComDevice(options.Device);
     IClock* clock = options.Clock;
     if (clock == nullptr) {
         OwnClock_ = std::make_unique<TSystemClock>();
@@ -114,6 +115,7 @@ TService::TService(IFrontEnd& frontEnd, ITimer& timer, ISettingsStore& store,
     LoadContacts();
     TMonitorEnvironment environment{*this, Timer_, *port, *clock, *Location_, Store_, *this};
     environment.CallSink = this;
+    environment.FixedDevice = !options.Device.empty();
     Monitor_ = std::make_unique<TCallerMonitor>(environment);
 }
 
@@ -484,16 +486,34 @@ std::string TService::ChangeSettings(const TAddedSettings& settings) {
     const TAddedSettings before = Settings_;
     Settings_ = settings;
     SettingsProblems_.clear();
-    KeepSecret();
-    if (before.HookCommand != Settings_.HookCommand || before.MqttUrl != Settings_.MqttUrl ||
-        before.MqttTopic != Settings_.MqttTopic) {
-        StartOutputs();
-    }
+    ApplySettings(before);
     if (before.Region != Settings_.Region || before.Phonebook != Settings_.Phonebook) {
         LoadContacts();
     }
     FrontEnd_.CallersChanged();
     return {};
+}
+
+void TService::ReloadSettings() {
+    const TAddedSettings before = Settings_;
+    TAddedSettings settings;
+    SettingsProblems_ = LoadAddedSettings(Store_, settings);
+    for (const std::string& line : SettingsProblems_) {
+        FrontEnd_.Report("settings: " + line);
+    }
+    Settings_ = std::move(settings);
+    ApplySettings(before);
+    // The files may have changed as well as the settings that name them.
+    LoadContacts();
+    FrontEnd_.CallersChanged();
+}
+
+void TService::ApplySettings(const TAddedSettings& before) {
+    KeepSecret();
+    if (before.HookCommand != Settings_.HookCommand || before.MqttUrl != Settings_.MqttUrl ||
+        before.MqttTopic != Settings_.MqttTopic) {
+        StartOutputs();
+    }
 }
 
 std::string TService::SettingsFault(const TAddedSettings& settings) const {

@@ -45,6 +45,9 @@ struct TServiceOptions {
     // FilesChanged; otherwise they are looked at (time and size) at every
     // query's result.
     bool WatchesFiles = false;
+    // A serial device that every port opens, whatever the Port setting
+    // says (POSIX); empty: the Port setting's device.
+    std::string Device;
     // For tests: a port and a clock of their own instead of the serial
     // component and the system's clock.
     IPort* Port = nullptr;
@@ -92,6 +95,10 @@ public:
     // Saves the values that differ from those stored and puts them to work;
     // the failure in words, or empty.
     std::string ChangeSettings(const TAddedSettings& settings);
+    // Reads the settings beside the seventeen again, as someone changed them
+    // in the store, and the contacts; the outputs start again where their
+    // settings changed. The monitor's state stays as it is.
+    void ReloadSettings();
     // What is wrong with settings the user is about to save, in words;
     // empty when they can work.
     std::string SettingsFault(const TAddedSettings& settings) const;
@@ -162,6 +169,8 @@ private:
     // A task for the window's thread that does nothing once this is gone.
     void Post(std::function<void()> task);
     void StartOutputs();
+    // Puts changed settings to work.
+    void ApplySettings(const TAddedSettings& before);
     void LoadContacts();
     void ContactsLoaded();
     void LookAtContactsFiles();
