@@ -6,7 +6,7 @@
 #   2. the Windows program and its tests cross-built with mingw-w64 and run
 #      under a private Wine, with the end-to-end test and the zip;
 #   3. the whole suite again under AddressSanitizer + UndefinedBehaviorSanitizer;
-#   4. the threaded tests under ThreadSanitizer.
+#   4. the threaded tests and telvaned's under ThreadSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
