@@ -47,7 +47,8 @@ int TShowChannel::Listen() {
     ::unlink(Socket_.c_str());
     // For the user alone.
     const mode_t mask = ::umask(0077);
-    const bool bound = ::bind(Fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    const bool bound =
+        ::bind(Fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
     ::umask(mask);
     if (!bound || ::listen(Fd_, 4) != 0) {
         ::close(Fd_);
