@@ -2,8 +2,8 @@
 # Runs the fuzz targets with libFuzzer for a while, one after the other:
 #   scripts/fuzz.sh [SECONDS] [--merge] [TARGET...]
 # SECONDS per target, default 600; TARGET is reply_reader, user_texts,
-# settings_load, phonebook or call_history, default all five. Builds the
-# "fuzz" preset (clang with libFuzzer, AddressSanitizer and
+# settings_load, phonebook, call_history or followed_message, default all
+# six. Builds the "fuzz" preset (clang with libFuzzer, AddressSanitizer and
 # UndefinedBehaviorSanitizer) first.
 #
 # Each target starts from its kept corpus, tests/fuzz/corpus/<name>/, and
@@ -24,19 +24,19 @@ targets=()
 for argument in "$@"; do
     case "$argument" in
     --merge) merge=1 ;;
-    reply_reader | user_texts | settings_load | phonebook | call_history) targets+=("$argument") ;;
+    reply_reader | user_texts | settings_load | phonebook | call_history | followed_message) targets+=("$argument") ;;
     '' | *[!0-9]*)
-        echo "usage: $0 [SECONDS] [--merge] [reply_reader|user_texts|settings_load|phonebook|call_history]..." >&2
+        echo "usage: $0 [SECONDS] [--merge] [reply_reader|user_texts|settings_load|phonebook|call_history|followed_message]..." >&2
         exit 2
         ;;
     *) seconds=$argument ;;
     esac
 done
 if [ ${#targets[@]} -eq 0 ]; then
-    targets=(reply_reader user_texts settings_load phonebook call_history)
+    targets=(reply_reader user_texts settings_load phonebook call_history followed_message)
 fi
 declare -A max_len=([reply_reader]=8192 [user_texts]=64 [settings_load]=4096 [phonebook]=8192
-    [call_history]=4096)
+    [call_history]=4096 [followed_message]=20000)
 
 cmake --preset fuzz >/dev/null
 cmake --build build/fuzz -j 2 $(printf -- '--target fuzz_%s ' "${targets[@]}")

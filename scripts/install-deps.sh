@@ -14,6 +14,7 @@ packages=(
     dpkg-dev lintian desktop-file-utils appstream librsvg2-bin python3
     qt6-l10n-tools qt6-tools-dev qt6-tools-dev-tools
     libmosquitto-dev mosquitto mosquitto-clients dunst dbus dbus-x11
+    nlohmann-json3-dev
 )
 
 missing=()

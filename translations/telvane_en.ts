@@ -150,6 +150,33 @@
     </message>
 </context>
 <context>
+    <name>telvane::TFollower</name>
+    <message>
+        <source>接続不可</source>
+        <translation>No broker</translation>
+    </message>
+    <message>
+        <source>接続中</source>
+        <translation>Connecting</translation>
+    </message>
+    <message>
+        <source>相手待ち</source>
+        <translation>Waiting</translation>
+    </message>
+    <message>
+        <source>相手停止</source>
+        <translation>Remote off</translation>
+    </message>
+    <message>
+        <source>相手検出不可</source>
+        <translation>Adapter down</translation>
+    </message>
+    <message>
+        <source>追従中</source>
+        <translation>Following</translation>
+    </message>
+</context>
+<context>
     <name>telvane::THistoryModel</name>
     <message>
         <source>着信時刻</source>
@@ -343,6 +370,22 @@
     <message>
         <source>MQTT トピックが長すぎるか、階層が多すぎます。</source>
         <translation>The MQTT topic is too long or has too many levels.</translation>
+    </message>
+    <message>
+        <source>ここに入れた Telvane の着信を MQTT で受け取り、アダプタには問い合わせません</source>
+        <translation>Takes the calls of this Telvane over MQTT instead of asking the adapter</translation>
+    </message>
+    <message>
+        <source>追従する Telvane:</source>
+        <translation>Follow Telvane at:</translation>
+    </message>
+    <message>
+        <source>追従する Telvane は mqtt://[ユーザー[:パスワード]@]ホスト[:ポート]/トピック または mqtts://... の形で入力してください。</source>
+        <translation>Enter the Telvane to follow as mqtt://[user[:password]@]host[:port]/topic or mqtts://...</translation>
+    </message>
+    <message>
+        <source>追従する Telvane のトピックに + と # と制御文字は使えず、長すぎてもいけません。</source>
+        <translation>The topic of the Telvane to follow cannot contain +, # or control characters, and must not be too long.</translation>
     </message>
 </context>
 <context>

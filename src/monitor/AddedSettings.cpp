@@ -19,7 +19,7 @@ struct TFlagSetting {
 constexpr TTextSetting kTexts[] = {
     {"Region", &TAddedSettings::Region},           {"Phonebook", &TAddedSettings::Phonebook},
     {"HookCommand", &TAddedSettings::HookCommand}, {"MqttUrl", &TAddedSettings::MqttUrl},
-    {"MqttTopic", &TAddedSettings::MqttTopic},
+    {"MqttTopic", &TAddedSettings::MqttTopic},     {"Follow", &TAddedSettings::Follow},
 };
 
 constexpr TFlagSetting kFlags[] = {

@@ -22,6 +22,9 @@ struct TAddedSettings {
     std::string MqttUrl;
     // Empty means "telvane/" + the host name.
     std::string MqttTopic;
+    // Another Telvane to follow over MQTT instead of polling the adapter:
+    // mqtt://broker/<its base topic>. Empty: poll.
+    std::string Follow;
 };
 
 // Two upper-case ASCII letters, and not ZZ (the code for "unknown region").

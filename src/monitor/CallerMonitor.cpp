@@ -38,6 +38,11 @@ void TCallerMonitor::WaitButtonClick() {
 }
 
 void TCallerMonitor::AllFormCreated() {
+    LoadStored();
+    Check();
+}
+
+void TCallerMonitor::LoadStored() {
     Env.View.SetLogRingHint(std::string(texts::kHintBefore) + Env.Location.FolderText() +
                             texts::kRingLogFileName + texts::kHintAfter);
     Standby = false;
@@ -62,7 +67,12 @@ void TCallerMonitor::AllFormCreated() {
     }
 
     FirstTick = true;
-    Check();
+}
+
+void TCallerMonitor::StopPolling() {
+    Env.Timer1.SetEnabled(false);
+    CheckPending = false;
+    EndReply();
 }
 
 void TCallerMonitor::FormClose() {

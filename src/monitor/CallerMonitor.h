@@ -65,8 +65,14 @@ public:
     // Loads the settings and starts the first query. Errors of that query
     // escape to the caller's error report, as from any handler.
     void AllFormCreated();
+    // Its first part: loads the settings and the last listing, and starts
+    // no query, so that FormClose saves them as they were.
+    void LoadStored();
     // Starts one query now; safe in any state, it restarts the cycle.
     void Check();
+    // Ends the cycle: the timer off, the port closed, a reply under way
+    // dropped. Check starts it again.
+    void StopPolling();
     void AddLine(const std::string& line);
     void AddChar(char byte);
     // The port's receive notification (watch thread): reads the waiting

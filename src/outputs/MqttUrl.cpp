@@ -120,6 +120,26 @@ std::optional<TMqttUrl> ParseMqttUrl(const std::string& text) {
     return url;
 }
 
+std::optional<TFollowUrl> ParseFollowUrl(const std::string& text) {
+    // The broker's part ends at the first slash after the scheme's.
+    const std::size_t scheme = text.find("://");
+    const std::size_t slash =
+        scheme == std::string::npos ? std::string::npos : text.find('/', scheme + 3);
+    if (slash == std::string::npos) {
+        return std::nullopt;
+    }
+    auto broker = ParseMqttUrl(text.substr(0, slash));
+    std::string topic = text.substr(slash + 1);
+    while (!topic.empty() && topic.back() == '/') {
+        topic.pop_back();
+    }
+    // A query would be the start of a wildcard-free topic no one meant.
+    if (!broker || topic.empty() || topic.find('?') != std::string::npos) {
+        return std::nullopt;
+    }
+    return TFollowUrl{std::move(*broker), std::move(topic)};
+}
+
 std::string MqttBaseTopic(const std::string& setting, const std::string& hostName) {
     std::string topic = setting.empty() ? "telvane/" + hostName : setting;
     while (!topic.empty() && topic.back() == '/') {

@@ -1,5 +1,5 @@
 // The MQTT settings: the MqttUrl, mqtt://[user[:password]@]host[:port] or
-// mqtts://..., and the MqttTopic.
+// mqtts://..., the MqttTopic, and the Follow address.
 #pragma once
 
 #include <optional>
@@ -21,6 +21,17 @@ struct TMqttUrl {
 // Nothing when the text is not such a URL. %XX in the user and the password
 // stands for that byte.
 std::optional<TMqttUrl> ParseMqttUrl(const std::string& text);
+
+// The Follow setting: an MQTT address whose path is the base topic of the
+// Telvane to follow, e.g. mqtt://broker/telvane/pi.
+struct TFollowUrl {
+    TMqttUrl Broker;
+    std::string Topic; // without a trailing slash; never empty
+};
+
+// Nothing when the text is not such an address: the broker's part as
+// ParseMqttUrl reads it, then "/" and a topic without "?".
+std::optional<TFollowUrl> ParseFollowUrl(const std::string& text);
 
 // The topic under which Telvane publishes: the setting, or "telvane/" and
 // the host name; without a trailing slash.

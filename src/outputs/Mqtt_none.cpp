@@ -1,3 +1,4 @@
+#include "outputs/MqttFollower.h"
 #include "outputs/Outputs.h"
 
 namespace telvane {
@@ -12,6 +13,12 @@ std::string MqttProblem() {
 
 std::unique_ptr<IMqttPublisher> MakeMqttPublisher(const TMqttUrl&, const std::string&,
                                                   const std::string&, TReport) {
+    return nullptr;
+}
+
+// Nor followed.
+std::unique_ptr<IMqttFollower> MakeMqttFollower(const TMqttUrl&, const std::string&,
+                                                const std::string&, IMqttFollowerSink&, TReport) {
     return nullptr;
 }
 

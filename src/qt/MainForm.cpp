@@ -513,6 +513,15 @@ void TMainForm::ServiceEnding() {
     Service_ = nullptr;
 }
 
+void TMainForm::SetFollowing(bool following) {
+    // The call log's box stays: the followed calls are logged here too.
+    for (QWidget* control :
+         std::initializer_list<QWidget*>{Ui_->PortSelector, Ui_->IntervalSelector, Ui_->CheckButton,
+                                         Ui_->ShowButton, Ui_->WaitButton}) {
+        control->setEnabled(!following);
+    }
+}
+
 void TMainForm::CallersChanged() {
     ApplySettings();
     WatchContacts();

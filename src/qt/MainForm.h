@@ -84,6 +84,7 @@ public:
     void CallersChanged() override;
     void NotifyProblem(const std::string& title, const std::string& body) override;
     void ServiceEnding() override;
+    void SetFollowing(bool following) override;
 
 public slots:
     void CheckButtonClick();

@@ -42,4 +42,29 @@ TCallerDescription DescribeCaller(const TCallerDirectory& directory,
     return description;
 }
 
+TCallShown ShownCall(const TCallerDescription& caller, const std::string& callerText,
+                     const std::string& timeText, bool notify) {
+    TCallShown call;
+    call.Event.Number = caller.Text;
+    call.Event.Display = caller.Display;
+    call.Event.Name = caller.Name;
+    call.Event.Area = caller.Area;
+    call.Event.NumberKind = caller.Kind;
+    call.Caller = callerText;
+    call.TimeText = timeText;
+    // The number label shows this caller as soon as it is told.
+    call.OnShow = !callerText.empty();
+    call.Notify = notify;
+    call.Title = !caller.Name.empty()   ? caller.Name
+                 : !caller.Area.empty() ? caller.Area
+                                        : caller.Display;
+    call.Body = caller.Display;
+    if (!caller.Name.empty() && !caller.Area.empty()) {
+        call.Body += "\n" + caller.Area;
+    }
+    call.Body += "\n" + timeText;
+    call.TrayCaller = caller.Name.empty() ? caller.Display : caller.Name + " " + caller.Display;
+    return call;
+}
+
 } // namespace telvane

@@ -3,6 +3,8 @@
 // the kind of line, and the lines and the glance made of them.
 #pragma once
 
+#include "service/FrontEnd.h"
+
 #include <string>
 
 namespace telvane {
@@ -31,5 +33,10 @@ struct TCallerDescription {
 // callerText: Shift_JIS, as the monitor holds it. Never waits for contacts
 // still being read.
 TCallerDescription DescribeCaller(const TCallerDirectory& directory, const std::string& callerText);
+
+// A new caller as every front end shows and tells it, but for the event's
+// times: callerText as the monitor holds it, timeText as the window shows it.
+TCallShown ShownCall(const TCallerDescription& caller, const std::string& callerText,
+                     const std::string& timeText, bool notify);
 
 } // namespace telvane

@@ -77,6 +77,9 @@ public:
     // The service is about to go: let go of what it handed out (an open
     // history) and call it no more.
     virtual void ServiceEnding() {}
+    // The service follows another Telvane instead of polling the adapter:
+    // the poll controls (port, interval, 即刻, 全部, 待機) do nothing meanwhile.
+    virtual void SetFollowing(bool /*following*/) {}
 };
 
 } // namespace telvane

@@ -6,6 +6,7 @@
 #include "monitor/CallerMonitor.h"
 #include "monitor/Clock.h"
 #include "monitor/ErrorReport.h"
+#include "monitor/MonitorError.h"
 #include "monitor/Settings.h"
 #include "monitor/ShiftJisUtf8.h"
 #include "monitor/Texts.h"
@@ -120,6 +121,7 @@ TService::TService(IFrontEnd& frontEnd, ITimer& timer, ISettingsStore& store,
 }
 
 TService::~TService() {
+    Follower_.reset();
     FrontEnd_.ServiceEnding();
     *Alive_ = false;
     if (OwnPort_) {
@@ -150,12 +152,23 @@ template <typename Handler> void TService::Handle(Handler&& handler) {
 // ---- The monitor's verbs ----
 
 void TService::Start() {
-    Handle([this] { Monitor_->AllFormCreated(); });
+    Handle([this] {
+        Monitor_->LoadStored();
+        StartFollowing();
+        if (!Following()) {
+            Monitor_->Check();
+        }
+    });
 }
 
 bool TService::Close(bool ending) {
     try {
+        const std::size_t followedLost = Follower_ ? Follower_->FlushLog() : 0;
         Monitor_->FormClose();
+        if (followedLost != 0) {
+            throw EMonitorError(texts::kRingLogDroppedBefore + std::to_string(followedLost) +
+                                texts::kRingLogDroppedAfter);
+        }
         return true;
     } catch (const std::exception& error) {
         const std::string text = Texts_.Shown(ErrorReportText(error.what()));
@@ -167,20 +180,30 @@ bool TService::Close(bool ending) {
     }
 }
 
+// While following, the poll controls do nothing.
+
 void TService::Tick() {
-    Handle([this] { Monitor_->Timer1Timer(); });
+    if (!Following()) {
+        Handle([this] { Monitor_->Timer1Timer(); });
+    }
 }
 
 void TService::CheckNow() {
-    Handle([this] { Monitor_->CheckButtonClick(); });
+    if (!Following()) {
+        Handle([this] { Monitor_->CheckButtonClick(); });
+    }
 }
 
 void TService::ShowAll() {
-    Handle([this] { Monitor_->ShowButtonClick(); });
+    if (!Following()) {
+        Handle([this] { Monitor_->ShowButtonClick(); });
+    }
 }
 
 void TService::Wait() {
-    Handle([this] { Monitor_->WaitButtonClick(); });
+    if (!Following()) {
+        Handle([this] { Monitor_->WaitButtonClick(); });
+    }
 }
 
 void TService::Minimized() {
@@ -281,32 +304,16 @@ void TService::SetStandbyHandlers(std::function<void()> minimized, std::function
 
 void TService::NewCaller(const std::string& number, const std::string& detectionTime,
                          const std::string& previousPollTime) {
-    const TCallerDescription caller = Describe(number);
-    TCallShown call;
-    call.Event.Number = caller.Text;
-    call.Event.Display = caller.Display;
-    call.Event.Name = caller.Name;
-    call.Event.Area = caller.Area;
-    call.Event.NumberKind = caller.Kind;
+    TCallShown call =
+        ShownCall(Describe(number), number, Utf8FromShiftJis(detectionTime), Settings_.Notify);
     call.Event.Time = IsoTime(detectionTime);
     call.Event.PreviousPoll = IsoTime(previousPollTime);
     Outputs_->Post(call.Event);
+    TellCall(call);
+}
 
-    call.Caller = number;
-    call.TimeText = Utf8FromShiftJis(detectionTime);
-    // The number label shows this caller as soon as the result phase ends.
-    call.OnShow = !number.empty();
-    call.Notify = Settings_.Notify;
-    call.Title = !caller.Name.empty()   ? caller.Name
-                 : !caller.Area.empty() ? caller.Area
-                                        : caller.Display;
-    call.Body = caller.Display;
-    if (!caller.Name.empty() && !caller.Area.empty()) {
-        call.Body += "\n" + caller.Area;
-    }
-    call.Body += "\n" + call.TimeText;
-    LastCaller_ = caller.Name.empty() ? caller.Display : caller.Name + " " + caller.Display;
-    call.TrayCaller = LastCaller_;
+void TService::TellCall(const TCallShown& call) {
+    LastCaller_ = call.TrayCaller;
     if (History_) {
         History_->Refresh();
     }
@@ -338,7 +345,9 @@ std::string TService::TrayTip() const {
         tip += "\n" + LastCaller_;
     }
     const std::string& poll = Monitor_->GetLastPollTime();
-    if (!poll.empty()) {
+    if (Following()) {
+        tip += "\n" + Follower_->Caption();
+    } else if (!poll.empty()) {
         tip += "\n" + Texts_.Text(TELVANE_TRANSLATE_NOOP("telvane::TTrayIcon", "最終確認 %1"),
                                   Utf8FromShiftJis(poll));
     }
@@ -355,7 +364,7 @@ void TService::ShowTray() {
 // ---- Who called ----
 
 const std::string& TService::CallerNumber() const {
-    return Monitor_->GetCallerNumber();
+    return Following() ? Follower_->Caller() : Monitor_->GetCallerNumber();
 }
 
 TCallerDescription TService::Describe(const std::string& callerText) const {
@@ -363,13 +372,13 @@ TCallerDescription TService::Describe(const std::string& callerText) const {
 }
 
 void TService::ShowWhatIsOnShow() {
-    const std::string& number = Monitor_->GetCallerNumber();
+    const std::string& number = CallerNumber();
     // While the label shows "?" or a missing port, the caller is not on show.
     if (number.empty() || NumberCaption_ != number) {
         FrontEnd_.ShowGlance({}, {});
         return;
     }
-    const TCallerDescription caller = Describe(number);
+    const TCallerDescription caller = DescribeShown(number);
     FrontEnd_.ShowGlance(caller.Glance(), caller.Details());
 }
 
@@ -490,6 +499,9 @@ std::string TService::ChangeSettings(const TAddedSettings& settings) {
     if (before.Region != Settings_.Region || before.Phonebook != Settings_.Phonebook) {
         LoadContacts();
     }
+    if (before.Follow != Settings_.Follow) {
+        StartFollowing();
+    }
     FrontEnd_.CallersChanged();
     return {};
 }
@@ -553,7 +565,7 @@ std::string TService::SettingsFault(const TAddedSettings& settings) const {
         return text(TELVANE_TRANSLATE_NOOP(
             "telvane::TSettingsDialog", "地域は JP のような 2 文字の国コードで入力してください。"));
     }
-    return {};
+    return FollowFault(settings);
 }
 
 bool TService::MqttAvailable() {
@@ -562,6 +574,10 @@ bool TService::MqttAvailable() {
 
 std::vector<std::string> TService::Problems() const {
     std::vector<std::string> lines = SettingsProblems_;
+    const std::string follow = Following() ? Follower_->Problem() : FollowProblem_;
+    if (!follow.empty()) {
+        lines.push_back(follow);
+    }
     for (std::string& line : Outputs_->Problems()) {
         lines.push_back(std::move(line));
     }
@@ -633,8 +649,11 @@ void TService::StartOutputs() {
 
 void TService::KeepSecret() {
     const auto url = ParseMqttUrl(Settings_.MqttUrl);
+    const auto follow = ParseFollowUrl(Settings_.Follow);
+    const bool password =
+        (url && !url->Password.empty()) || (follow && !follow->Broker.Password.empty());
     std::error_code error;
-    if (url && !url->Password.empty() && !Places_.SettingsFile.empty() &&
+    if (password && !Places_.SettingsFile.empty() &&
         std::filesystem::exists(Places_.SettingsFile, error)) {
         // A password in the settings: for the owner's eyes only.
         std::filesystem::permissions(Places_.SettingsFile,

@@ -12,6 +12,7 @@
 #include "monitor/ReceiveWakeup.h"
 #include "monitor/View.h"
 #include "service/CallerDescription.h"
+#include "service/Follower.h"
 #include "service/FrontEnd.h"
 #include "service/Places.h"
 #include "service/Texts.h"
@@ -54,14 +55,18 @@ struct TServiceOptions {
     IClock* Clock = nullptr;
 };
 
-class TService final : private IView, private IReceiveWakeup, private ICallSink {
+class TService final : private IView,
+                       private IReceiveWakeup,
+                       private ICallSink,
+                       private TFollower::IHost {
 public:
     TService(IFrontEnd& frontEnd, ITimer& timer, ISettingsStore& store, TServiceOptions options);
     ~TService() override;
     TService(const TService&) = delete;
     TService& operator=(const TService&) = delete;
 
-    // Loads the settings and starts the first query.
+    // Loads the settings and starts the first query, or follows the
+    // Telvane that Follow names.
     void Start();
     // Saves the settings and the last snapshot; returns whether they were
     // kept. A failure goes to the user's log, and while the user closes the
@@ -104,6 +109,8 @@ public:
     std::string SettingsFault(const TAddedSettings& settings) const;
     // Whether this build can publish to MQTT at all.
     static bool MqttAvailable();
+    // Another Telvane is followed (Follow) and the adapter is not polled.
+    bool Following() const { return Follower_ != nullptr; }
     // What does not work now, one line each: values not understood, outputs
     // that cannot work, contacts files that cannot be read.
     std::vector<std::string> Problems() const;
@@ -164,6 +171,20 @@ private:
                    const std::string& previousPollTime) override;
     void AdapterHealth(bool up) override;
 
+    // TFollower::IHost; the rest of following is in ServiceFollowing.cpp.
+    void PostToWindow(std::function<void()> task) override { Post(std::move(task)); }
+    void ShowFollowedCall(const TCallEvent& call, bool quietly) override;
+    void FollowedLinkChanged() override;
+    // Starts or ends following as Follow says, and polling with it.
+    void StartFollowing();
+    // Why settings.Follow cannot be followed, in the user's words; empty
+    // when it can.
+    std::string FollowFault(const TAddedSettings& settings) const;
+    // The caller on show as the window describes it.
+    TCallerDescription DescribeShown(const std::string& callerText) const;
+    // Tells the front end and the outputs of a new caller.
+    void TellCall(const TCallShown& call);
+
     // Runs a handler of the monitor; what escapes it goes to the error box.
     template <typename Handler> void Handle(Handler&& handler);
     // A task for the window's thread that does nothing once this is gone.
@@ -192,7 +213,7 @@ private:
     std::vector<std::string> SettingsProblems_;
     std::unique_ptr<IClock> OwnClock_;
     std::unique_ptr<IPort> OwnPort_;
-    std::unique_ptr<TLocation> Location_;
+    std::unique_ptr<IProgramLocation> Location_;
     std::unique_ptr<TOutputs> Outputs_;
     std::unique_ptr<TCallerDirectory> Directory_;
     std::vector<TFileStamp> Stamps_;
@@ -204,8 +225,10 @@ private:
     std::string LastCaller_;    // the tray's line
     bool AdapterUp_ = true;
     bool NumberPluginTold_ = false;
+    std::string FollowProblem_; // why Follow cannot be followed
     std::shared_ptr<bool> Alive_ = std::make_shared<bool>(true);
-    // Last: made once the rest is in place, gone first.
+    // Made once the rest is in place, gone first.
+    std::unique_ptr<TFollower> Follower_;
     std::unique_ptr<TCallerMonitor> Monitor_;
 };
 

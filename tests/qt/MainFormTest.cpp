@@ -380,6 +380,15 @@ TEST_F(MainWindow, EnglishWhereTheDesktopIsNotJapaneseAndEveryTextFits) {
                     << name << " " << l.Name << " " << label->text().toStdString();
             }
         }
+        // The link to a followed Telvane, in the same place.
+        auto* status = Find<QLabel>("StatusLabel");
+        for (const char* source :
+             {u8"接続中", u8"接続不可", u8"相手待ち", u8"相手停止", u8"相手検出不可", u8"追従中"}) {
+            Form->SetStatusCaption(shown.Text("telvane::TFollower", source));
+            EXPECT_LE(status->x() + status->fontMetrics().horizontalAdvance(status->text()),
+                      Form->width())
+                << name << " " << status->text().toStdString();
+        }
         auto* logRing = Find<QCheckBox>("LogRingFlag");
         EXPECT_LE(logRing->sizeHint().width(), logRing->width()) << name;
         for (const char* button : {"AboutButton", "ShowButton", "CheckButton", "WaitButton"}) {

@@ -122,6 +122,7 @@ TEST(SettingsDialog, SavesFromTheWindowsMenu) {
         edits[0]->setText(QStringLiteral("say hello"));
         edits[1]->setText(QStringLiteral("mqtt://u:pw@127.0.0.1:1"));
         edits[2]->clear();
+        edits[3]->setText(QStringLiteral("mqtt://127.0.0.1:1/home/phone"));
         dialog->accept();
     });
     open->trigger();
@@ -129,6 +130,11 @@ TEST(SettingsDialog, SavesFromTheWindowsMenu) {
     const std::string text = testing::ReadFile(file);
     EXPECT_NE(text.find("HookCommand=say hello"), std::string::npos) << text;
     EXPECT_NE(text.find("MqttUrl=mqtt://u:pw@127.0.0.1:1\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("Follow=mqtt://127.0.0.1:1/home/phone\n"), std::string::npos) << text;
+    // Following: the poll controls rest; the call log's box does not.
+    EXPECT_FALSE(form.findChild<QWidget*>(QStringLiteral("CheckButton"))->isEnabled());
+    EXPECT_FALSE(form.findChild<QWidget*>(QStringLiteral("PortSelector"))->isEnabled());
+    EXPECT_TRUE(form.findChild<QWidget*>(QStringLiteral("LogRingFlag"))->isEnabled());
     struct stat info {};
     ASSERT_EQ(::stat(file.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);

@@ -68,6 +68,7 @@ public:
         AdapterUp = adapterUp;
     }
     void CallersChanged() override { ++CallersChangedCount; }
+    void SetFollowing(bool following) override { Following = following; }
     void NotifyProblem(const std::string& title, const std::string& body) override {
         Alerts.push_back(title + "\n" + body);
     }
@@ -99,7 +100,7 @@ public:
     std::string Port = "COM1", Interval = " 5\xE5\x88\x86"; // " 5分"
     bool LogRing = true;
     std::string Hint, Number, Time, Status, Glance, Details, Tray;
-    bool AdapterUp = true, Minimized = false;
+    bool AdapterUp = true, Minimized = false, Following = false;
     int Results = 0, CallersChangedCount = 0;
     std::vector<std::string> Messages, Errors, Notices, Alerts;
     std::vector<TCallShown> Calls;

@@ -224,6 +224,9 @@ TEST(ServiceTest, SettingsAreCheckedAndOnlyWhatTheUserChangedIsSaved) {
         {&TAddedSettings::MqttTopic, "home/" + std::string(65535, 'p'), true, true},
         {&TAddedSettings::MqttTopic, "\xE5\xAE\xB6/phone", false, true},
         {&TAddedSettings::Region, "JPN", true, false},
+        {&TAddedSettings::Follow, "mqtt://broker", true, false},
+        {&TAddedSettings::Follow, "mqtt://broker/home/+/phone", true, true},
+        {&TAddedSettings::Follow, "mqtts://u:p@broker/home/phone", false, true},
     };
     EXPECT_EQ(service.SettingsFault(TAddedSettings{}), "");
     for (const auto& c : cases) {

@@ -46,6 +46,11 @@ TSettingsDialog::TSettingsDialog(const TAddedSettings& settings,
     MqttUrl_->setEnabled(mqtt || !settings.MqttUrl.empty());
     MqttTopic_ = Edit(settings.MqttTopic, this);
     MqttTopic_->setPlaceholderText(QStringLiteral("telvane/<host>"));
+    Follow_ = Edit(settings.Follow, this);
+    Follow_->setPlaceholderText(QStringLiteral("mqtt://broker/telvane/<host>"));
+    Follow_->setEnabled(mqtt || !settings.Follow.empty());
+    Follow_->setToolTip(
+        tr("ここに入れた Telvane の着信を MQTT で受け取り、アダプタには問い合わせません"));
     Region_ = Edit(settings.Region, this);
     Phonebook_ = Edit(settings.Phonebook, this);
     form->addRow(Notify_);
@@ -53,6 +58,7 @@ TSettingsDialog::TSettingsDialog(const TAddedSettings& settings,
     form->addRow(tr("着信時のコマンド:"), HookCommand_);
     form->addRow(tr("MQTT ブローカー:"), MqttUrl_);
     form->addRow(tr("MQTT トピック:"), MqttTopic_);
+    form->addRow(tr("追従する Telvane:"), Follow_);
     form->addRow(tr("地域 (国コード):"), Region_);
     form->addRow(tr("電話帳ファイル:"), Phonebook_);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
@@ -68,6 +74,7 @@ TAddedSettings TSettingsDialog::Settings() const {
     settings.HookCommand = HookCommand_->text().trimmed().toStdString();
     settings.MqttUrl = MqttUrl_->text().trimmed().toStdString();
     settings.MqttTopic = MqttTopic_->text().trimmed().toStdString();
+    settings.Follow = Follow_->text().trimmed().toStdString();
     settings.Region = Region_->text().trimmed().toUpper().toStdString();
     settings.Phonebook = Phonebook_->text().trimmed().toStdString();
     return settings;

@@ -1,5 +1,5 @@
 // The settings added beside the seventeen: notification, tray, hook
-// command, MQTT and the "who called" settings. Shows what does not work now
+// command, MQTT, the Telvane to follow and the "who called" settings. Shows what does not work now
 // and checks what it can before it lets the user save.
 #pragma once
 
@@ -41,6 +41,7 @@ private:
     QLineEdit* HookCommand_;
     QLineEdit* MqttUrl_;
     QLineEdit* MqttTopic_;
+    QLineEdit* Follow_;
     QLineEdit* Region_;
     QLineEdit* Phonebook_;
 };
