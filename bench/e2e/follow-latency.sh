@@ -31,7 +31,7 @@ build=${TELVANE_BENCH_BUILD:-$PWD/build/release}
 if [ ! -f "$build/CMakeCache.txt" ]; then
     cmake --preset release >/dev/null
 fi
-cmake --build "$build" --target telvane ta-sim telvane_mqtt follow_window >/dev/null
+cmake --build "$build" --target telvaned ta-sim telvane_mqtt follow_window >/dev/null
 export TELVANE_MQTT_PLUGIN=$build/src/app/libtelvane-mqtt.so
 export TELVANE_NUMBER_PLUGIN=$build/src/app/libtelvane-phonenumber.so
 
@@ -64,15 +64,14 @@ wait_until() {
 }
 listening() { (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; }
 
-# The Telvane that is followed: for now the desktop program, polling ta-sim
-# behind COM1 every second and publishing to the broker $1 under the base
-# topic $2, its own notifications off. Its call log is publisher_log.
+# The Telvane that is followed: telvaned, as on a box without a desktop,
+# polling ta-sim behind COM1 every second and publishing to the broker $1
+# under the base topic $2. Its call log is publisher_log.
 publisher_log=$work/publisher/RingLog.txt
 start_publisher() {
-    cp "$build/src/app/telvane" "$work/publisher/telvane"
-    printf '[1.0]\nPort=COM1\nInterval=" 1秒"\nLogRing=1\nNotify=0\nMqttUrl="%s"\nMqttTopic="%s"\n' \
+    printf '[1.0]\nPort=COM1\nInterval=" 1秒"\nLogRing=1\nMqttUrl="%s"\nMqttTopic="%s"\n' \
         "$1" "$2" >"$XDG_CONFIG_HOME/Maruvo/Telvane.conf"
-    QT_QPA_PLATFORM=offscreen "$work/publisher/telvane" 2>"$work/publisher.err" &
+    "$build/src/app/telvaned" --log-dir "$work/publisher" 2>"$work/publisher.err" &
     pids+=($!)
 }
 

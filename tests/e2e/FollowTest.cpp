@@ -1,5 +1,5 @@
-// A window following another Telvane, end to end: a publishing Telvane
-// polls ta-sim on a pseudo-terminal and publishes to a real mosquitto; the
+// A window following another Telvane, end to end: telvaned polls ta-sim on
+// a pseudo-terminal and publishes to a real mosquitto; the
 // Qt window and service, built as main() builds them, follow it here, so
 // that the test reads the number label itself. Its notification goes to a
 // real dunst on a private bus under Xvfb.
@@ -20,12 +20,21 @@ namespace {
 
 class Follow : public EndToEnd {
 protected:
-    // The Telvane that is followed: for now the desktop program, polling
-    // ta-sim with MQTT on and its own notifications off.
+    // The Telvane that is followed: telvaned, as on a box without a desktop,
+    // polling ta-sim with MQTT on; its call log goes where the fixture reads it.
     void StartPublisher(const std::string& brokerUrl) {
-        WriteSettings(SettingsFile(),
-                      Polling({{"MqttUrl", brokerUrl}, {"MqttTopic", "e2e/tel"}, {"Notify", "0"}}));
-        ASSERT_NO_FATAL_FAILURE(Start());
+        WriteSettings(SettingsFile(), Polling({{"MqttUrl", brokerUrl}, {"MqttTopic", "e2e/tel"}}));
+        TChild::TOptions options;
+        options.Arguments = {TELVANED_EXE, "--log-dir", CallLog().parent_path().string()};
+        options.Environment = {{"XDG_CONFIG_HOME", ConfigHome().string()},
+                               {"XDG_RUNTIME_DIR", (Root.Path() / "runtime").string()},
+                               {"LANG", "ja_JP.UTF-8"}};
+        options.StderrFile = Root.Path() / "telvaned.err";
+        Publisher = std::make_unique<TChild>(options);
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return ReadFile(options.StderrFile).find(": watching ") != std::string::npos; },
+            int(kPatience.count())))
+            << "telvaned did not come up: " << ReadFile(options.StderrFile);
     }
 
     QString Label(const char* name) const {
@@ -35,6 +44,7 @@ protected:
         return QTest::qWaitFor([&] { return Label(name) == text; }, int(kPatience.count()));
     }
 
+    std::unique_ptr<TChild> Publisher;
     TDesktop Desktop{Root.Path()};
     std::filesystem::path Here = Root.Path() / "follower";
     std::unique_ptr<telvane::TMainForm> Form;
@@ -74,7 +84,7 @@ TEST_F(Follow, APublishedCallShowsNotifiesAndIsLoggedAsThere) {
     const std::string history = Desktop.History();
     EXPECT_NE(history.find("03-1234-5678\\n" + Fields(line).at(1)), std::string::npos) << history;
     EXPECT_NE(history.find("\xE6\x9D\xB1\xE4\xBA\xAC"), std::string::npos); // 東京
-    // From this window alone: the publisher's notifications are off.
+    // From this window alone: telvaned has no desktop to tell.
     EXPECT_EQ(Count(history, R"("data" : "Telvane")"), 1u) << history;
 }
 
