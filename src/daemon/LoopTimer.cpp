@@ -37,13 +37,13 @@ void TLoopTimer::SetInterval(std::uint32_t milliseconds) {
 void TLoopTimer::Restart() {
     // Setting the timer also forgets expirations not yet read, so a tick of
     // the old setting never arrives after the new one.
-    itimerspec spec{};
+    itimerspec period{};
     if (Enabled_ && Interval_ > 0) {
-        spec.it_value.tv_sec = static_cast<time_t>(Interval_ / 1000);
-        spec.it_value.tv_nsec = static_cast<long>(Interval_ % 1000) * 1000000L;
-        spec.it_interval = spec.it_value;
+        period.it_value.tv_sec = static_cast<time_t>(Interval_ / 1000);
+        period.it_value.tv_nsec = static_cast<long>(Interval_ % 1000) * 1000000L;
+        period.it_interval = period.it_value;
     }
-    ::timerfd_settime(Fd_, 0, &spec, nullptr);
+    ::timerfd_settime(Fd_, 0, &period, nullptr);
 }
 
 void TLoopTimer::Expired() {
