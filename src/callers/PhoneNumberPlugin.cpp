@@ -2,6 +2,7 @@
 // other than Japan, and calls from abroad. A module of its own, opened only
 // when such a number is to be read, so that the libraries and their tables
 // are not in memory while every caller is Japanese.
+#include "callers/LibraryNumberKind.h"
 #include "callers/NumberReader.h"
 
 #include <phonenumbers/geocoding/phonenumber_offline_geocoder.h>
@@ -17,36 +18,6 @@ using i18n::phonenumbers::PhoneNumberOfflineGeocoder;
 using i18n::phonenumbers::PhoneNumberUtil;
 
 namespace {
-
-ENumberKind KindOf(PhoneNumberUtil::PhoneNumberType type) {
-    switch (type) {
-    case PhoneNumberUtil::FIXED_LINE:
-        return ENumberKind::nkFixedLine;
-    case PhoneNumberUtil::MOBILE:
-        return ENumberKind::nkMobile;
-    case PhoneNumberUtil::FIXED_LINE_OR_MOBILE:
-        return ENumberKind::nkFixedLineOrMobile;
-    case PhoneNumberUtil::TOLL_FREE:
-        return ENumberKind::nkTollFree;
-    case PhoneNumberUtil::PREMIUM_RATE:
-        return ENumberKind::nkPremiumRate;
-    case PhoneNumberUtil::SHARED_COST:
-        return ENumberKind::nkSharedCost;
-    case PhoneNumberUtil::VOIP:
-        return ENumberKind::nkVoip;
-    case PhoneNumberUtil::PERSONAL_NUMBER:
-        return ENumberKind::nkPersonal;
-    case PhoneNumberUtil::PAGER:
-        return ENumberKind::nkPager;
-    case PhoneNumberUtil::UAN:
-        return ENumberKind::nkUan;
-    case PhoneNumberUtil::VOICEMAIL:
-        return ENumberKind::nkVoicemail;
-    case PhoneNumberUtil::UNKNOWN:
-        break;
-    }
-    return ENumberKind::nkUnknown;
-}
 
 // E.164 when the number is possible at all, else its bare digits, so that an
 // extension ("201") written the same way in contacts still matches.
@@ -82,7 +53,7 @@ public:
             return reading;
         }
         reading.Parsed = true;
-        reading.Kind = KindOf(type);
+        reading.Kind = KindOfLibraryType(type);
         std::string numberRegion;
         util.GetRegionCodeForNumber(number, &numberRegion);
         // A call from abroad shows its country in international form.

@@ -1,4 +1,5 @@
 #include "NumberOracle.h"
+#include "callers/LibraryNumberKind.h"
 
 #include <phonenumbers/phonenumber.pb.h>
 
@@ -10,36 +11,6 @@ using i18n::phonenumbers::PhoneNumber;
 using i18n::phonenumbers::PhoneNumberUtil;
 
 namespace {
-
-ENumberKind KindOf(PhoneNumberUtil::PhoneNumberType type) {
-    switch (type) {
-    case PhoneNumberUtil::FIXED_LINE:
-        return ENumberKind::nkFixedLine;
-    case PhoneNumberUtil::MOBILE:
-        return ENumberKind::nkMobile;
-    case PhoneNumberUtil::FIXED_LINE_OR_MOBILE:
-        return ENumberKind::nkFixedLineOrMobile;
-    case PhoneNumberUtil::TOLL_FREE:
-        return ENumberKind::nkTollFree;
-    case PhoneNumberUtil::PREMIUM_RATE:
-        return ENumberKind::nkPremiumRate;
-    case PhoneNumberUtil::SHARED_COST:
-        return ENumberKind::nkSharedCost;
-    case PhoneNumberUtil::VOIP:
-        return ENumberKind::nkVoip;
-    case PhoneNumberUtil::PERSONAL_NUMBER:
-        return ENumberKind::nkPersonal;
-    case PhoneNumberUtil::PAGER:
-        return ENumberKind::nkPager;
-    case PhoneNumberUtil::UAN:
-        return ENumberKind::nkUan;
-    case PhoneNumberUtil::VOICEMAIL:
-        return ENumberKind::nkVoicemail;
-    case PhoneNumberUtil::UNKNOWN:
-        break;
-    }
-    return ENumberKind::nkUnknown;
-}
 
 // The number as Parse would hold it: leading zeros kept apart from the value,
 // the last digit never counted as one.
@@ -79,7 +50,7 @@ TReading TNumberOracle::ReadingOf(const std::string& nsn) const {
         throw std::runtime_error("number " + nsn + " is held as " + held);
     }
     const PhoneNumberUtil::PhoneNumberType type = Util_.GetNumberType(number);
-    reading.Kind = KindOf(type);
+    reading.Kind = KindOfLibraryType(type);
     if (reading.Kind == ENumberKind::nkUnknown) {
         return reading;
     }
