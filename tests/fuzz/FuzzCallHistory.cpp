@@ -6,6 +6,8 @@
 // Input: the whole log file.
 #include "callers/CallLogIndex.h"
 
+#include "Require.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -21,13 +23,6 @@
 namespace {
 
 using namespace telvane;
-
-void Require(bool condition, const char* what) {
-    if (!condition) {
-        std::fprintf(stderr, "invariant broken: %s\n", what);
-        std::abort();
-    }
-}
 
 const std::filesystem::path& WorkFile() {
     static const std::filesystem::path file = [] {

@@ -11,6 +11,8 @@
 #include "monitor/Utf8.h"
 #include "outputs/FollowedMessage.h"
 
+#include "Require.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -20,13 +22,6 @@
 namespace {
 
 using namespace telvane;
-
-void Require(bool condition, const char* what) {
-    if (!condition) {
-        std::fprintf(stderr, "invariant broken: %s\n", what);
-        std::abort();
-    }
-}
 
 void CheckCall(const TCallEvent& call) {
     for (const std::string* text : {&call.Number, &call.Display, &call.Name, &call.Area,

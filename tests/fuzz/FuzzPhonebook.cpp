@@ -9,6 +9,8 @@
 #include "callers/PhonebookReader.h"
 #include "callers/TextDecoding.h"
 
+#include "Require.h"
+
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -16,18 +18,7 @@
 #include <cstdlib>
 #include <string_view>
 
-namespace {
-
 using namespace telvane;
-
-void Require(bool condition, const char* what) {
-    if (!condition) {
-        std::fprintf(stderr, "invariant broken: %s\n", what);
-        std::abort();
-    }
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) {

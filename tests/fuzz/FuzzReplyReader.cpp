@@ -21,6 +21,8 @@
 #include "monitor/sim/RecordingView.h"
 #include "monitor/sim/SimRig.h"
 
+#include "Require.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -30,13 +32,6 @@
 namespace {
 
 using namespace telvane;
-
-void Require(bool condition, const char* what) {
-    if (!condition) {
-        std::fprintf(stderr, "invariant broken: %s\n", what);
-        std::abort();
-    }
-}
 
 class TFuzzTimer final : public ITimer {
 public:

@@ -11,6 +11,8 @@
 
 #include "TempFolder.h"
 
+#include "Require.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -20,13 +22,6 @@
 namespace {
 
 using namespace telvane;
-
-void Require(bool condition, const char* what) {
-    if (!condition) {
-        std::fprintf(stderr, "invariant broken: %s\n", what);
-        std::abort();
-    }
-}
 
 std::string NewFile() {
     static testing::TTempFolder folder;

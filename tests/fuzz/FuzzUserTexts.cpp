@@ -15,6 +15,8 @@
 #include "monitor/Texts.h"
 #include "monitor/sim/SimRig.h"
 
+#include "Require.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -24,13 +26,6 @@
 namespace {
 
 using namespace telvane;
-
-void Require(bool condition, const char* what) {
-    if (!condition) {
-        std::fprintf(stderr, "invariant broken: %s\n", what);
-        std::abort();
-    }
-}
 
 // An error names the text (what() ends at the first zero byte) and its
 // report adds at most a period.
